@@ -1,0 +1,36 @@
+// JSON text writers for the tools that answer with JSON (the format tool's
+// "json" target, the geometry tool's GeoJSON). They print Boost.JSON values, and
+// every number through format_shortest, so 2.0 prints "2" and an integer above
+// 2^53 loses its low digits exactly as a double would.
+#pragma once
+
+#include <boost/json/value.hpp>
+#include <string>
+#include <string_view>
+
+namespace pelloriand::json {
+
+using JsonValue = boost::json::value;
+
+// write_json_string
+//
+// Appends one string literal: quotation mark, backslash and the control
+// characters escaped ("\b\t\n\f\r", others as "\u001b"), everything else
+// (including "/", DEL and all non-ASCII text) copied as is.
+void write_json_string(std::string_view text, std::string& out);
+
+// write_json_compact
+//
+// Appends the text of `value` with no white space at all.
+//
+// Example:
+//   {"type":"Point","coordinates":[2.35,48.85]}
+void write_json_compact(const JsonValue& value, std::string& out);
+
+// write_json_pretty
+//
+// Appends the text of `value` indented by two spaces per level, starting at
+// `depth` levels; "[]" and "{}" for empty containers, no trailing line feed.
+void write_json_pretty(const JsonValue& value, unsigned depth, std::string& out);
+
+}  // namespace pelloriand::json
