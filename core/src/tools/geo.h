@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -95,6 +96,10 @@ void skip_whitespace(std::string_view text, std::size_t& pos);
 // Example:
 //   format_dms(-77.0455556, false) == "77°02′44.0″W"
 [[nodiscard]] std::string format_dms(double value, bool is_latitude);
+
+// The range error the coordinate tools share when a pair is read from numbers.
+inline constexpr std::string_view LAT_LNG_RANGE_ERROR =
+    "Latitude must be within ±90°, longitude within ±180°";
 
 // ---------------------------------------------------------------------------
 // UTM and MGRS grid (WGS84)

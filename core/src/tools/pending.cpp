@@ -36,20 +36,6 @@ ToolResult phone_tool(std::string_view, const ToolOptions*) { return not_built("
 
 ToolResult thermo_tool(std::string_view) { return not_built("thermo"); }
 
-ToolResult dms_tool(std::string_view) { return not_built("dms"); }
-
-ToolResult utm_tool(std::string_view) { return not_built("utm"); }
-
-ToolResult mercator_tool(std::string_view) { return not_built("mercator"); }
-
-ToolResult geodesic_tool(std::string_view) { return not_built("geodesic"); }
-
-ToolResult mgrs_tool(std::string_view) { return not_built("mgrs"); }
-
-ToolResult geohash_tool(std::string_view) { return not_built("geohash"); }
-
-ToolResult pluscode_tool(std::string_view) { return not_built("pluscode"); }
-
 ToolResult charset_tool(std::string_view, const ToolOptions*) { return not_built("charset"); }
 
 ToolResult format_tool(std::string_view, const ToolOptions*) { return not_built("format"); }
