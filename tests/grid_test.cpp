@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "number.h"
+#include "pelloriand/tool.h"
 #include "tools/entries.h"
 #include "tools/geo.h"
 
@@ -166,6 +167,187 @@ TEST(MgrsSquare, LettersBothWays) {
   // Eastings no zone reaches are held to the outer columns instead of reading past the set.
   EXPECT_EQ(mgrs_square_letters(1, -5e6, 0).column, 'A');
   EXPECT_EQ(mgrs_square_letters(1, 5e9, 0).column, 'H');
+}
+
+struct ToolRow {
+  std::string input;
+  std::string expected;
+  bool ok = true;
+};
+
+ToolRow error(std::string input, std::string sentence) {
+  return {std::move(input), std::move(sentence), false};
+}
+
+void check_rows(ToolResult (*tool)(std::string_view), const std::vector<ToolRow>& rows) {
+  for (const ToolRow& row : rows) {
+    const ToolResult r = tool(row.input);
+    EXPECT_EQ(r.text(), row.expected) << "input: " << row.input;
+    EXPECT_EQ(r.is_ok(), row.ok) << "input: " << row.input;
+  }
+}
+
+TEST(UtmTool, ForwardAndReverse) {
+  const std::string usage = "Expected lat,lng or UTM like 18S 322764 4314187";
+  const std::string washington = "lat/lng:  38.958734, -77.045520";
+  check_rows(
+      utm_tool,
+      {
+          {"38.8977, -77.0365",
+           "zone:      18S (northern hemisphere)\neasting:   323,394 m\nnorthing:  4,307,396 m\n"
+           "lat/lng:   38.897700, -77.036500"},
+          {"-33.8688, 151.2093",
+           "zone:      56H (southern hemisphere)\neasting:   334,369 m\nnorthing:  6,250,948 m\n"
+           "lat/lng:   -33.868800, 151.209300"},
+          {"60.5, 5",
+           "zone:      32V (northern hemisphere)\neasting:   280,356 m\nnorthing:  6,713,774 m\n"
+           "lat/lng:   60.500000, 5.000000"},
+          {"0, 0",
+           "zone:      31N (northern hemisphere)\neasting:   166,021 m\nnorthing:  0 m\n"
+           "lat/lng:   0.000000, 0.000000"},
+          {"18S 322764 4314187", washington},
+          {"18s 322764 4314187", washington},
+          {"18 S 322764 4314187", washington},
+          {"18 322764 4314187", washington},
+          {"18\tS\t322764\t4314187", washington},
+          {"56H 334369 6250948", "lat/lng:  -33.868803, 151.209304"},
+          {"56 334369 6250948", "lat/lng:  56.374117, 150.317946"},
+          {"07N 500000 0", "lat/lng:  0.000000, -141.000000"},
+          {"18N 500000 10000000", "lat/lng:  0.000000, -75.000000"},
+          {"18M 500000 9999000", "lat/lng:  -0.009047, -75.000000"},
+          error("18S322764 4314187", usage),
+          error("18S 322764,4314187", usage),
+          error("18S 322,764 4,314,187", usage),
+          error("18 500000", usage),
+          error("18", usage),
+          error("18 S", usage),
+          error("S 500000 0", usage),
+          error("18S 322764 4314187 x", usage),
+          error("18S\v322764 4314187", usage),
+          error("18S 322764 -4314187", usage),
+          error("85, 0", "Outside the MGRS latitude range (80°S–84°N)"),
+          error("-80.5, 0", "Outside the MGRS latitude range (80°S–84°N)"),
+          error("00N 500000 0", "Invalid UTM zone: 0"),
+          error("61N 500000 0", "Invalid UTM zone: 61"),
+          error("18A 500000 0", "Invalid latitude band: A"),
+          error("18N 1000001 0", "Easting/northing out of range"),
+          error("18N 500000 " + std::string(400, '9'), "Easting/northing out of range"),
+          error("18 500000 9999000", "Coordinates fall outside the UTM range"),
+          error("", "Empty input"),
+      });
+  // Longitude 180 is the eastern edge of zone 60, not a zone 61; and a text
+  // whose first numbers form a pair is converted forward.
+  EXPECT_EQ(utm_tool("0, 180").text().substr(0, 37), "zone:      60N (northern hemisphere)\n");
+  EXPECT_EQ(utm_tool("18S 20 30").text().substr(0, 37), "zone:      34K (southern hemisphere)\n");
+}
+
+TEST(MgrsTool, ForwardAndReverse) {
+  const std::string usage = "Expected MGRS like 18S UJ 2287 0696";
+  const std::string ten = "lat/lng:  38.893671, -77.042430\nprecision: ±10 m";
+  check_rows(mgrs_tool,
+             {
+                 {"38.8977, -77.0365",
+                  "mgrs:     18SUJ 23394 07395\nutm:      zone 18, E 323,394 m, N 4,307,396 m\n"
+                  "lat/lng:  38.897700, -77.036500"},
+                 {"-33.8688, 151.2093",
+                  "mgrs:     56HLH 34368 50948\nutm:      zone 56, E 334,369 m, N 6,250,948 m\n"
+                  "lat/lng:  -33.868800, 151.209300"},
+                 {"0, 0",
+                  "mgrs:     31NAA 66021 00000\nutm:      zone 31, E 166,021 m, N 0 m\n"
+                  "lat/lng:  0.000000, 0.000000"},
+                 {"18S UJ 2287 0696", ten},
+                 {"18s uj 2287 0696", ten},
+                 {"18S_UJ_2287_0696", ten},
+                 {"18S-UJ-2287-0696", ten},
+                 {"18SUJ2287006960", "lat/lng:  38.893671, -77.042430\nprecision: ±1 m"},
+                 {"18S UJ 23394 07396", "lat/lng:  38.897703, -77.036504\nprecision: ±1 m"},
+                 {"31NEA0000000000", "lat/lng:  0.000000, 3.000000\nprecision: ±1 m"},
+                 // The forward reference of (-71.838273, 143.539321): the first candidate
+                 // of the 2,000 km cycle diverges to longitude 5566° inside the band
+                 // window; the second is the south-west corner of the point's metre.
+                 {"54DWF 88318 27246", "lat/lng:  -71.838279, 143.539293\nprecision: ±1 m"},
+                 error("18S UJ\t2287 0696", usage),
+                 error("18S UJ 2287 0696 x", usage),
+                 error("hello", usage),
+                 error("183UJ", usage),
+                 error("18SU", usage),
+                 error("61NAA", "Invalid UTM zone: 61"),
+                 error("00NAA", "Invalid UTM zone: 0"),
+                 error("18IUJ", "Invalid latitude band: I"),
+                 error("18SAJ", "Column A is not valid in zone 18"),
+                 error("17SUJ", "Column U is not valid in zone 17"),
+                 error("18SUI", "Invalid row letter: I"),
+                 error("18SUJ 123", "MGRS needs an even number of digits (up to 10)"),
+                 error("18SUJ12345678901", "MGRS needs an even number of digits (up to 10)"),
+                 error("18SUJ" + std::string(2 << 20, '1'),
+                       "MGRS needs an even number of digits (up to 10)"),
+                 error("31NEV9999999999", "Grid reference falls outside its latitude band"),
+                 error("85, 0", "Outside the MGRS latitude range (80°S–84°N)"),
+                 error(" ", "Empty input"),
+             });
+  for (const char* same : {"18SUJ", "4QFJ12345678", "04QFJ12345678"}) {
+    EXPECT_TRUE(mgrs_tool(same).is_ok()) << same;
+  }
+  EXPECT_EQ(mgrs_tool("4QFJ12345678").text(), mgrs_tool("04QFJ12345678").text());
+  const std::pair<const char*, const char*> references[] = {
+      {"40.7128, -74.0060", "18TWL 83959 07350"},
+      {"60.5, 5", "32VKN 80356 13774"},
+      {"78, 15", "33XWG 00000 58369"},
+      {"-71.838273, 143.539321", "54DWF 88318 27246"},
+  };
+  for (const auto& [point, reference] : references) {
+    EXPECT_EQ(mgrs_tool(point).text().substr(10, 17), reference) << point;
+  }
+  EXPECT_EQ(mgrs_tool("18SUJ").text().substr(mgrs_tool("18SUJ").text().find('\n')),
+            "\nprecision: ±100000 m");
+}
+
+// Forward then reverse through the tools' own texts: the metre reference
+// names the south-west corner of the point's metre, so the reading comes back
+// within about 1.5 m; the UTM text is rounded to the metre likewise.
+TEST(GridTools, RoundTripThroughTheirTexts) {
+  const auto numbers_of = [](const std::string& line, std::size_t from) {
+    const std::size_t comma = line.find(", ", from);
+    if (comma == std::string::npos) return std::pair{std::nan(""), std::nan("")};
+    return std::pair{std::strtod(line.c_str() + from, nullptr),
+                     std::strtod(line.c_str() + comma + 2, nullptr)};
+  };
+  for (double lat : {-79.99, -72.001, -71.999, -40.0, -8.0005, -0.0001, 0.0001, 7.9999, 38.8977,
+                     55.999, 56.001, 63.999, 71.999, 72.001, 80.0, 83.999}) {
+    for (double lng : {-179.999, -120.5, -77.0365, -3.0001, 0.0001, 2.9999, 3.0001, 8.999, 9.001,
+                       11.999, 20.999, 21.001, 32.999, 41.999, 42.001, 151.2093, 179.999, 180.0}) {
+      const std::string input =
+          number::format_decimals(lat, 6) + ", " + number::format_decimals(lng, 6);
+      const std::string forward = mgrs_tool(input).text();
+      ASSERT_EQ(forward.substr(0, 10), "mgrs:     ") << input;
+      // Written without spaces: "31NFA 00011 00011" would read as the pair (11, 11).
+      std::string reference = forward.substr(10, forward.find('\n') - 10);
+      std::erase(reference, ' ');
+      const ToolResult back = mgrs_tool(reference);
+      ASSERT_TRUE(back.is_ok()) << input << " -> " << forward << " -> " << back.text();
+      const auto [blat, blng] = numbers_of(back.text(), 10);
+      const double metres_per_degree = 111320.0;
+      EXPECT_NEAR(blat, lat, 2 / metres_per_degree) << input;
+      EXPECT_NEAR(blng, lng, 2 / (metres_per_degree * std::cos(lat * 3.141592653589793 / 180)))
+          << input;
+
+      const std::string utm = utm_tool(input).text();
+      const std::size_t zone_end = utm.find(' ', 11);
+      std::string easting = utm.substr(utm.find("easting:") + 11);
+      easting = easting.substr(0, easting.find(' '));
+      std::string northing = utm.substr(utm.find("northing:") + 11);
+      northing = northing.substr(0, northing.find(' '));
+      for (std::string* s : {&easting, &northing}) std::erase(*s, ',');
+      const std::string text = utm.substr(11, zone_end - 11) + " " + easting + " " + northing;
+      const ToolResult utm_back = utm_tool(text);
+      ASSERT_TRUE(utm_back.is_ok()) << input << " -> " << text << " -> " << utm_back.text();
+      const auto [ulat, ulng] = numbers_of(utm_back.text(), 10);
+      EXPECT_NEAR(ulat, lat, 1 / metres_per_degree) << text;
+      EXPECT_NEAR(ulng, std::fmod(lng + 180, 360) - 180 == -180 && lng == 180 ? 180 : lng,
+                  1 / (metres_per_degree * std::cos(lat * 3.141592653589793 / 180)))
+          << text;
+    }
+  }
 }
 
 }  // namespace

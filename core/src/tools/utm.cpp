@@ -12,11 +12,16 @@
 // and ep2 second eccentricity squared; N radius of curvature in the prime
 // vertical; T = tan² phi; C = ep2 cos² phi; A = cos phi × Δlam; M meridian
 // arc; mu rectifying latitude; phi1 footpoint latitude; D scaled easting.
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
+#include "number.h"
+#include "text.h"
+#include "tools/entries.h"
 #include "tools/geo.h"
 
 namespace pelloriand::tools::geo {
@@ -189,3 +194,230 @@ std::optional<double> mgrs_row_northing(int zone, char row) {
 }
 
 }  // namespace pelloriand::tools::geo
+
+namespace pelloriand::tools {
+namespace {
+
+using geo::LatLng;
+using geo::UtmCoordinates;
+using number::format_decimals;
+using number::format_grouped;
+
+constexpr std::string_view UTM_USAGE = "Expected lat,lng or UTM like 18S 322764 4314187";
+constexpr std::string_view MGRS_USAGE = "Expected MGRS like 18S UJ 2287 0696";
+
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool is_upper_letter(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+
+// Grid texts are typed by hand or pasted from forms: only ASCII white space
+// separates their fields (a vertical tab or no-break space is no separator).
+bool is_ascii_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+void skip_ascii_space(std::string_view text, std::size_t& p) {
+  while (p < text.size() && is_ascii_space(text[p])) ++p;
+}
+
+// scan_unsigned_decimal
+//
+// Digits, then a "." and digits only when a digit follows the "."; `p` moves
+// past them. No sign, grouping or exponent. Nothing, with `p` unmoved, when no
+// digit stands at `p`.
+std::optional<double> scan_unsigned_decimal(std::string_view text, std::size_t& p) {
+  if (p >= text.size() || !is_digit(text[p])) return std::nullopt;
+  const auto number = geo::scan_number(text, p);
+  p = number->end;
+  return number->value;
+}
+
+bool is_southern_band(char band) {
+  return geo::MGRS_BAND_LETTERS.find(band) < geo::MGRS_FIRST_NORTHERN_BAND;
+}
+
+// Both forward answers start from the same grid position of a checked point.
+struct GridPoint {
+  int zone;
+  UtmCoordinates utm;
+};
+
+GridPoint to_grid(const LatLng& point) {
+  const int zone = geo::utm_zone(point.longitude, point.latitude);
+  return {zone, geo::latlon_to_utm(point.latitude, point.longitude, zone)};
+}
+
+std::string six_decimal_pair(const LatLng& point) {
+  return format_decimals(point.latitude, 6) + ", " + format_decimals(point.longitude, 6);
+}
+
+ToolResult utm_forward(const LatLng& point) {
+  const GridPoint grid = to_grid(point);
+  const auto band = geo::mgrs_band(point.latitude);
+  if (!band) return ToolResult::error(std::string(geo::MGRS_RANGE_ERROR));
+  return ToolResult::output(fmt::format(
+      "zone:      {}{} ({} hemisphere)\neasting:   {} m\nnorthing:  {} m\nlat/lng:   {}", grid.zone,
+      *band, is_southern_band(*band) ? "southern" : "northern",
+      format_grouped(std::round(grid.utm.easting), 0),
+      format_grouped(std::round(grid.utm.northing), 0), six_decimal_pair(point)));
+}
+
+ToolResult utm_reverse(std::string_view trimmed) {
+  const std::string text = text::to_upper(trimmed);
+  const auto usage = [] { return ToolResult::error(std::string(UTM_USAGE)); };
+  std::size_t p = 0;
+  int zone = 0;
+  while (p < 2 && p < text.size() && is_digit(text[p])) zone = zone * 10 + (text[p++] - '0');
+  const std::size_t zone_end = p;
+  if (zone_end == 0 || zone_end == text.size()) return usage();
+
+  skip_ascii_space(text, p);
+  char band = 0;
+  if (p + 1 < text.size() && is_upper_letter(text[p]) && is_ascii_space(text[p + 1])) {
+    band = text[p++];
+    skip_ascii_space(text, p);
+    if (p == text.size()) return usage();
+  } else if (!is_ascii_space(text[zone_end])) {
+    return usage();
+  }
+
+  const auto easting = scan_unsigned_decimal(text, p);
+  if (!easting || p == text.size() || !is_ascii_space(text[p])) return usage();
+  skip_ascii_space(text, p);
+  const auto northing = scan_unsigned_decimal(text, p);
+  if (!northing || p != text.size()) return usage();
+
+  if (zone < 1 || zone > 60) return ToolResult::error(fmt::format("Invalid UTM zone: {}", zone));
+  if (!(*easting <= 1000000 && *northing <= 10000000)) {
+    return ToolResult::error("Easting/northing out of range");
+  }
+  if (band != 0 && geo::MGRS_BAND_LETTERS.find(band) == std::string_view::npos) {
+    return ToolResult::error(fmt::format("Invalid latitude band: {}", band));
+  }
+
+  LatLng point;
+  if (band != 0) {
+    const double n = is_southern_band(band) ? *northing - 10000000 : *northing;
+    point = geo::utm_inverse(zone, *easting, n);
+  } else {
+    point = geo::utm_inverse(zone, *easting, *northing);
+    if (point.latitude < 0) point = geo::utm_inverse(zone, *easting, *northing - 10000000);
+  }
+  if (!(std::abs(point.latitude) <= 90)) {
+    return ToolResult::error("Coordinates fall outside the UTM range");
+  }
+  return ToolResult::output("lat/lng:  " + six_decimal_pair(point));
+}
+
+ToolResult mgrs_forward(const LatLng& point) {
+  const GridPoint grid = to_grid(point);
+  const geo::SquareLetters square =
+      geo::mgrs_square_letters(grid.zone, grid.utm.easting, grid.utm.northing);
+  // The reference names the metre the point lies in, so it truncates.
+  const auto e = static_cast<std::int64_t>(grid.utm.easting) % 100000;
+  const auto n = static_cast<std::int64_t>(grid.utm.northing) % 100000;
+  const auto band = geo::mgrs_band(point.latitude);
+  if (!band) return ToolResult::error(std::string(geo::MGRS_RANGE_ERROR));
+  return ToolResult::output(fmt::format(
+      "mgrs:     {:02}{}{}{} {:05} {:05}\nutm:      zone {}, E {} m, N {} m\nlat/lng:  {}",
+      grid.zone, *band, square.column, square.row, e, n, grid.zone,
+      format_grouped(std::round(grid.utm.easting), 0),
+      format_grouped(std::round(grid.utm.northing), 0), six_decimal_pair(point)));
+}
+
+// Whether an inverse result is a real point of the reference's square: near
+// the poles the series diverge and can land inside the band window at an
+// absurd longitude (54DWF 88318 27246 first reads as longitude 5566°), so a
+// candidate counts only when the forward conversion brings it back to the
+// grid position it came from.
+bool returns_to_grid(const LatLng& point, int zone, double easting, double northing) {
+  if (!(std::isfinite(point.latitude) && std::isfinite(point.longitude))) return false;
+  const UtmCoordinates back = geo::latlon_to_utm(point.latitude, point.longitude, zone);
+  const double expected_northing = northing < 0 ? northing + 10000000 : northing;
+  return std::abs(back.easting - easting) <= 1 && std::abs(back.northing - expected_northing) <= 1;
+}
+
+ToolResult mgrs_reverse(std::string_view trimmed) {
+  std::string compact;
+  for (char c : trimmed) {
+    if (c != ' ' && c != '_' && c != '-') compact.push_back(c);
+  }
+  const std::string text = text::to_upper(compact);
+  const auto usage = [] { return ToolResult::error(std::string(MGRS_USAGE)); };
+
+  std::size_t p = 0;
+  int zone = 0;
+  while (p < 2 && p < text.size() && is_digit(text[p])) zone = zone * 10 + (text[p++] - '0');
+  if (p == 0 || p + 3 > text.size()) return usage();
+  for (std::size_t k = p; k < p + 3; ++k) {
+    if (!is_upper_letter(text[k])) return usage();
+  }
+  const char band = text[p], column = text[p + 1], row = text[p + 2];
+  const std::string_view digits = std::string_view(text).substr(p + 3);
+  for (char c : digits) {
+    if (!is_digit(c)) return usage();
+  }
+
+  if (zone < 1 || zone > 60) return ToolResult::error(fmt::format("Invalid UTM zone: {}", zone));
+  const std::size_t band_index = geo::MGRS_BAND_LETTERS.find(band);
+  if (band_index == std::string_view::npos) {
+    return ToolResult::error(fmt::format("Invalid latitude band: {}", band));
+  }
+  const auto column_easting = geo::mgrs_column_easting(zone, column);
+  if (!column_easting) {
+    return ToolResult::error(fmt::format("Column {} is not valid in zone {}", column, zone));
+  }
+  const auto base = geo::mgrs_row_northing(zone, row);
+  if (!base) return ToolResult::error(fmt::format("Invalid row letter: {}", row));
+  if (digits.size() % 2 != 0 || digits.size() > 10) {
+    return ToolResult::error("MGRS needs an even number of digits (up to 10)");
+  }
+
+  const std::size_t k = digits.size() / 2;
+  static constexpr int SCALES[] = {100000, 10000, 1000, 100, 10, 1};
+  const int scale = SCALES[k];
+  const auto half = [&](std::string_view part) {
+    std::int64_t value = 0;
+    for (char c : part) value = value * 10 + (c - '0');
+    return static_cast<double>(value * scale);
+  };
+  const double easting = *column_easting + half(digits.substr(0, k));
+  const double n = half(digits.substr(k));
+
+  const double low = -80.0 + 8.0 * static_cast<double>(band_index) - 0.002;
+  const double high =
+      band == 'X' ? 84.002 : -80.0 + 8.0 * static_cast<double>(band_index) + 8.0 + 0.002;
+  const bool southern = band_index < geo::MGRS_FIRST_NORTHERN_BAND;
+  for (int i = 0; i <= 5; ++i) {
+    const double candidate = i * 2000000.0 + *base + n - (southern ? 10000000.0 : 0.0);
+    const LatLng point = geo::utm_inverse(zone, easting, candidate);
+    if (point.latitude >= low && point.latitude < high &&
+        returns_to_grid(point, zone, easting, candidate)) {
+      return ToolResult::output("lat/lng:  " + six_decimal_pair(point) + "\nprecision: ±" +
+                                std::to_string(scale) + " m");
+    }
+  }
+  return ToolResult::error("Grid reference falls outside its latitude band");
+}
+
+}  // namespace
+
+ToolResult utm_tool(std::string_view input) {
+  const std::string_view text = text::trim(input);
+  if (text.empty()) return ToolResult::error("Empty input");
+  if (const auto point = geo::parse_coordinates(text)) return utm_forward(*point);
+  return utm_reverse(text);
+}
+
+ToolResult mgrs_tool(std::string_view input) {
+  const std::string_view text = text::trim(input);
+  if (text.empty()) return ToolResult::error("Empty input");
+  if (const auto point = geo::parse_coordinates(text)) return mgrs_forward(*point);
+  return mgrs_reverse(text);
+}
+
+}  // namespace pelloriand::tools
