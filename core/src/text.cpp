@@ -10,9 +10,7 @@ namespace {
 
 constexpr char32_t REPLACEMENT = 0xFFFD;
 
-bool is_continuation(unsigned char b) {
-  return (b & 0xC0) == 0x80;
-}
+bool is_continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
 // Length of the well-formed sequence starting at s[pos], or 0 when malformed.
 std::size_t sequence_length(std::string_view s, std::size_t pos) {
@@ -46,8 +44,7 @@ char32_t decode_at(std::string_view s, std::size_t pos, std::size_t len) {
   const auto b0 = static_cast<unsigned char>(s[pos]);
   if (len == 1) return b0;
   char32_t c = b0 & (0x7F >> len);
-  for (std::size_t i = 1; i < len; ++i)
-    c = (c << 6) | (static_cast<unsigned char>(s[pos + i]) & 0x3F);
+  for (std::size_t i = 1; i < len; ++i) c = (c << 6) | (static_cast<unsigned char>(s[pos + i]) & 0x3F);
   return c;
 }
 
@@ -156,11 +153,7 @@ bool is_valid_utf8(std::string_view bytes) {
   return true;
 }
 
-std::string to_upper(std::string_view s) {
-  return map_case(s, ucasemap_utf8ToUpper);
-}
-std::string to_lower(std::string_view s) {
-  return map_case(s, ucasemap_utf8ToLower);
-}
+std::string to_upper(std::string_view s) { return map_case(s, ucasemap_utf8ToUpper); }
+std::string to_lower(std::string_view s) { return map_case(s, ucasemap_utf8ToLower); }
 
 }  // namespace pelloriand::text
