@@ -54,11 +54,8 @@ ToolResult charset_tool(std::string_view, const ToolOptions*) { return not_built
 
 ToolResult format_tool(std::string_view, const ToolOptions*) { return not_built("format"); }
 
-ToolResult chinese_tool(std::string_view, const ToolOptions*) { return not_built("chinese"); }
 
-ToolResult pinyin_tool(std::string_view, const ToolOptions*) { return not_built("pinyin"); }
 
-ToolResult romaji_tool(std::string_view) { return not_built("romaji"); }
 
 ToolResult calendar_tool(std::string_view) { return not_built("calendar"); }
 
