@@ -29,7 +29,8 @@ TEST(Text, Utf8WalkAndValidation) {
   EXPECT_EQ(out, s);
 
   EXPECT_TRUE(is_valid_utf8(s));
-  for (std::string_view bad : {"\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xe2\x82", "\x80"}) {
+  for (std::string_view bad :
+       {"\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xe2\x82", "\x80"}) {
     EXPECT_FALSE(is_valid_utf8(bad)) << bad;
   }
 }

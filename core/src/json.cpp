@@ -12,18 +12,27 @@ namespace {
 
 void write_scalar(const JsonValue& value, std::string& out) {
   switch (value.kind()) {
-    case boost::json::kind::null: out.append("null"); break;
-    case boost::json::kind::bool_: out.append(value.get_bool() ? "true" : "false"); break;
+    case boost::json::kind::null:
+      out.append("null");
+      break;
+    case boost::json::kind::bool_:
+      out.append(value.get_bool() ? "true" : "false");
+      break;
     case boost::json::kind::int64:
       number::append_shortest(out, static_cast<double>(value.get_int64()));
       break;
     case boost::json::kind::uint64:
       number::append_shortest(out, static_cast<double>(value.get_uint64()));
       break;
-    case boost::json::kind::double_: number::append_shortest(out, value.get_double()); break;
-    case boost::json::kind::string: write_json_string(value.get_string(), out); break;
+    case boost::json::kind::double_:
+      number::append_shortest(out, value.get_double());
+      break;
+    case boost::json::kind::string:
+      write_json_string(value.get_string(), out);
+      break;
     case boost::json::kind::array:
-    case boost::json::kind::object: break;  // handled by the walkers
+    case boost::json::kind::object:
+      break;  // handled by the walkers
   }
 }
 
@@ -37,7 +46,9 @@ std::size_t container_size(const JsonValue& v) {
   return v.is_array() ? v.get_array().size() : v.get_object().size();
 }
 
-void indent(std::string& out, std::size_t levels) { out.append(levels * 2, ' '); }
+void indent(std::string& out, std::size_t levels) {
+  out.append(levels * 2, ' ');
+}
 
 // Writes `value`; `pretty` selects the indented layout starting at `depth`.
 void write_value(const JsonValue& value, bool pretty, unsigned depth, std::string& out) {
@@ -109,13 +120,27 @@ void write_json_string(std::string_view text, std::string& out) {
     out.append(text.substr(run, i - run));
     run = i + 1;
     switch (c) {
-      case '"': out.append("\\\""); break;
-      case '\\': out.append("\\\\"); break;
-      case '\b': out.append("\\b"); break;
-      case '\t': out.append("\\t"); break;
-      case '\n': out.append("\\n"); break;
-      case '\f': out.append("\\f"); break;
-      case '\r': out.append("\\r"); break;
+      case '"':
+        out.append("\\\"");
+        break;
+      case '\\':
+        out.append("\\\\");
+        break;
+      case '\b':
+        out.append("\\b");
+        break;
+      case '\t':
+        out.append("\\t");
+        break;
+      case '\n':
+        out.append("\\n");
+        break;
+      case '\f':
+        out.append("\\f");
+        break;
+      case '\r':
+        out.append("\\r");
+        break;
       default:
         out.append("\\u00");
         out.push_back(HEX[c >> 4]);

@@ -24,9 +24,13 @@ constexpr u128 U128_MAX = ~u128{0};
 // 2^128 as a double, the first product that saturates.
 constexpr double TWO_POW_128 = 340282366920938463463374607431768211456.0;
 
-char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char ascii_lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 bool equals_ignore_case(std::string_view s, std::string_view lower_word) {
   if (s.size() != lower_word.size()) return false;

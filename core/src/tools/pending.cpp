@@ -6,94 +6,44 @@
 namespace pelloriand::tools {
 namespace {
 
-ToolResult not_built(std::string_view id) {
-  return ToolResult::error("Unknown tool: " + std::string(id));
-}
+ToolResult not_built(std::string_view id) { return ToolResult::error("Unknown tool: " + std::string(id)); }
 
 }  // namespace
 
-ToolResult math_tool(std::string_view) {
-  return not_built("math");
-}
+ToolResult math_tool(std::string_view) { return not_built("math"); }
 
-ToolResult unit_tool(std::string_view) {
-  return not_built("unit");
-}
+ToolResult unit_tool(std::string_view) { return not_built("unit"); }
 
-ToolResult base64_tool(std::string_view) {
-  return not_built("base64");
-}
+ToolResult base64_tool(std::string_view) { return not_built("base64"); }
 
-ToolResult slug_tool(std::string_view) {
-  return not_built("slug");
-}
+ToolResult slug_tool(std::string_view) { return not_built("slug"); }
 
-ToolResult case_tool(std::string_view, const ToolOptions*) {
-  return not_built("case");
-}
+ToolResult case_tool(std::string_view, const ToolOptions*) { return not_built("case"); }
 
-ToolResult base_tool(std::string_view) {
-  return not_built("base");
-}
+ToolResult base_tool(std::string_view) { return not_built("base"); }
 
-ToolResult url_tool(std::string_view) {
-  return not_built("url");
-}
+ToolResult url_tool(std::string_view) { return not_built("url"); }
 
-ToolResult html_tool(std::string_view) {
-  return not_built("html");
-}
+ToolResult html_tool(std::string_view) { return not_built("html"); }
 
-ToolResult uuid_tool(std::string_view) {
-  return not_built("uuid");
-}
+ToolResult uuid_tool(std::string_view) { return not_built("uuid"); }
 
-ToolResult timestamp_tool(std::string_view) {
-  return not_built("timestamp");
-}
+ToolResult timestamp_tool(std::string_view) { return not_built("timestamp"); }
 
-ToolResult color_tool(std::string_view) {
-  return not_built("color");
-}
+ToolResult color_tool(std::string_view) { return not_built("color"); }
 
-ToolResult phone_tool(std::string_view, const ToolOptions*) {
-  return not_built("phone");
-}
+ToolResult phone_tool(std::string_view, const ToolOptions*) { return not_built("phone"); }
 
-ToolResult thermo_tool(std::string_view) {
-  return not_built("thermo");
-}
+ToolResult thermo_tool(std::string_view) { return not_built("thermo"); }
 
-ToolResult charset_tool(std::string_view, const ToolOptions*) {
-  return not_built("charset");
-}
+ToolResult charset_tool(std::string_view, const ToolOptions*) { return not_built("charset"); }
 
-ToolResult format_tool(std::string_view, const ToolOptions*) {
-  return not_built("format");
-}
+ToolResult format_tool(std::string_view, const ToolOptions*) { return not_built("format"); }
 
-ToolResult chinese_tool(std::string_view, const ToolOptions*) {
-  return not_built("chinese");
-}
+ToolResult calendar_tool(std::string_view) { return not_built("calendar"); }
 
-ToolResult pinyin_tool(std::string_view, const ToolOptions*) {
-  return not_built("pinyin");
-}
+ToolResult geom_tool(std::string_view, const ToolOptions*) { return not_built("geom"); }
 
-ToolResult romaji_tool(std::string_view) {
-  return not_built("romaji");
-}
-
-ToolResult calendar_tool(std::string_view) {
-  return not_built("calendar");
-}
-
-ToolResult geom_tool(std::string_view, const ToolOptions*) {
-  return not_built("geom");
-}
-
-ToolResult crs_tool(std::string_view) {
-  return not_built("crs");
-}
+ToolResult crs_tool(std::string_view) { return not_built("crs"); }
 
 }  // namespace pelloriand::tools

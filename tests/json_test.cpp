@@ -1,0 +1,86 @@
+#include "json.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/json.hpp>
+
+namespace pelloriand::json {
+namespace {
+
+std::string compact(const JsonValue& v) {
+  std::string out;
+  write_json_compact(v, out);
+  return out;
+}
+
+std::string pretty(const JsonValue& v) {
+  std::string out;
+  write_json_pretty(v, 0, out);
+  return out;
+}
+
+TEST(JsonWriters, StringEscapes) {
+  struct Row {
+    std::string_view text;
+    std::string_view literal;
+  };
+  const Row rows[] = {
+      {"a\"b", R"("a\"b")"},
+      {"\\", R"("\\")"},
+      {"\b\t\n\f\r", R"("\b\t\n\f\r")"},
+      {std::string_view("\x01\x1b\x00", 3), R"("\u0001\u001b\u0000")"},
+      {"/é😀\x7f\u2028", "\"/é😀\x7f\u2028\""},
+      {"", R"("")"},
+  };
+  for (const Row& row : rows) {
+    std::string out;
+    write_json_string(row.text, out);
+    EXPECT_EQ(out, row.literal) << row.text;
+  }
+}
+
+TEST(JsonWriters, NumbersPrintThroughTheirDouble) {
+  EXPECT_EQ(compact(JsonValue(0)), "0");
+  EXPECT_EQ(compact(JsonValue(-0.0)), "0");
+  EXPECT_EQ(compact(JsonValue(1.5)), "1.5");
+  EXPECT_EQ(compact(JsonValue(1e-7)), "1e-07");
+  EXPECT_EQ(compact(JsonValue(2.0)), "2");
+  EXPECT_EQ(compact(JsonValue(INT64_MAX)), "9223372036854776000");
+  EXPECT_EQ(compact(JsonValue(UINT64_MAX)), "18446744073709552000");
+  EXPECT_EQ(compact(JsonValue(-42)), "-42");
+}
+
+TEST(JsonWriters, CompactAndPrettyLayouts) {
+  const JsonValue doc = boost::json::parse(R"({"a":1,"b":[true,null],"c":{},"d":[]})");
+  EXPECT_EQ(compact(doc), R"({"a":1,"b":[true,null],"c":{},"d":[]})");
+  EXPECT_EQ(pretty(doc),
+            "{\n  \"a\": 1,\n  \"b\": [\n    true,\n    null\n  ],\n  \"c\": {},\n  \"d\": []\n}");
+  EXPECT_EQ(pretty(boost::json::parse("[]")), "[]");
+  EXPECT_EQ(pretty(boost::json::parse(R"([[1],{"k":"v"}])")),
+            "[\n  [\n    1\n  ],\n  {\n    \"k\": \"v\"\n  }\n]");
+  // Insertion order, not sorted order.
+  EXPECT_EQ(compact(boost::json::parse(R"({"z":1,"a":2})")), R"({"z":1,"a":2})");
+  std::string nested;
+  write_json_pretty(boost::json::parse("[1]"), 2, nested);
+  EXPECT_EQ(nested, "[\n      1\n    ]");
+}
+
+TEST(JsonWriters, DeepNestingNeedsNoCallStack) {
+  JsonValue doc = boost::json::array();
+  for (int i = 0; i < 100000; ++i) {
+    boost::json::array outer;
+    outer.push_back(std::move(doc));
+    doc = std::move(outer);
+  }
+  const std::string text = compact(doc);
+  EXPECT_EQ(text.size(), 2 * 100001u);
+  EXPECT_EQ(text.substr(0, 3), "[[[");
+  // Tear the tree down iteratively: its own destructor recurses.
+  while (!doc.as_array().empty()) {
+    JsonValue inner = std::move(doc.as_array()[0]);
+    doc = std::move(inner);
+  }
+}
+
+}  // namespace
+}  // namespace pelloriand::json
