@@ -1,0 +1,179 @@
+// The geometry tool's shared ground: the GeoJSON feature model (features held
+// as pointers into one parsed Boost.JSON document, never copied), structured
+// readers for the coordinate shapes the operations need, the UTM frame in which
+// geographic input is measured, and the Boost.Geometry polygon types used for
+// union, difference and intersection. The entry and the area, length and
+// centroid operations live in geom.cpp, the buffer in geom_buffer.cpp and the
+// intersection in geom_intersect.cpp.
+//
+// Input limits: documents nest at most MAX_JSON_DEPTH levels; every number must
+// be a finite double. Coordinates handed to the polygon library are held below
+// LIBRARY_COORDINATE_LIMIT so that its products of two coordinates stay finite.
+// No walker recurses on input structure.
+#pragma once
+
+#include <boost/geometry/geometries/multi_polygon.hpp>
+#include <boost/geometry/geometries/point_xy.hpp>
+#include <boost/geometry/geometries/polygon.hpp>
+#include <boost/json/monotonic_resource.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "json.h"
+
+namespace pelloriand::tools::geom {
+
+using json::JsonValue;
+
+// Every failure below the entry is thrown as one of these and turned into the
+// tool's error at the entry; nothing else is thrown on purpose.
+struct GeomError {
+  std::string sentence;
+};
+
+struct Point {
+  double x = 0;  // longitude (degrees) when geographic, else planar units
+  double y = 0;  // latitude (degrees) when geographic
+};
+using PointList = std::vector<Point>;
+
+// The planar frame of a geographic input.
+struct UtmZone {
+  int number = 0;
+  bool south = false;
+};
+
+// One feature of the input: either a member of the document that should be a
+// Feature object, or a bare geometry standing for a Feature whose "geometry" it
+// is. Points into the parsed document, which must outlive it.
+struct Feature {
+  const JsonValue* value = nullptr;
+  bool bare_geometry = false;
+};
+using FeatureList = std::vector<Feature>;
+
+// Deep enough for any GeoJSON with nested properties, shallow enough that the
+// value tree is cheap to walk and to destroy.
+inline constexpr std::size_t MAX_JSON_DEPTH = 128;
+inline constexpr double LIBRARY_COORDINATE_LIMIT = 1e100;
+
+// parse_document
+//
+// Parses `text` as exactly one JSON document (JSON white space around it
+// allowed), allocating from `resource`, which must outlive the value. Nothing
+// when the text is not JSON, nests deeper than MAX_JSON_DEPTH or holds a
+// number beyond the double range.
+[[nodiscard]] std::optional<JsonValue> parse_document(std::string_view text,
+                                                      boost::json::monotonic_resource& resource);
+
+// normalize_features
+//
+// The Features of a Feature, a FeatureCollection or a bare geometry (any other
+// "type" text with a "coordinates" member). Nothing for anything else,
+// including a GeometryCollection at the top.
+[[nodiscard]] std::optional<FeatureList> normalize_features(const JsonValue& value);
+
+// feature_geometry: the "geometry" member (null included); throws "Null geometry".
+[[nodiscard]] const JsonValue& feature_geometry(const Feature& feature);
+
+// The "type" text of a geometry, empty when it has none.
+[[nodiscard]] std::string_view geometry_type(const JsonValue& geometry);
+
+// validate_features
+//
+// Checks every Feature in order: a geometry, an object with "coordinates"
+// (not a GeometryCollection), and every position with two finite numbers.
+// Returns the first failure's sentence.
+[[nodiscard]] std::optional<std::string> validate_features(const FeatureList& features);
+
+// collect_positions: every position of every Feature, in document order.
+void collect_positions(const FeatureList& features, PointList& out);
+
+// choose_projection: the UTM zone of the bounding-box centre when every
+// position is within ±180 / ±90, else nothing.
+[[nodiscard]] std::optional<UtmZone> choose_projection(const FeatureList& features);
+
+// The " (via UTM {})" note of the reports, or empty.
+[[nodiscard]] std::string projection_note(const std::optional<UtmZone>& zone);
+
+// utm_project / utm_unproject
+//
+// (longitude, latitude) to (easting, northing) and back. Every point of one
+// input is projected with the same northing origin (the 10,000 km false
+// northing exactly when the zone is south), so a shape that crosses the
+// equator stays in one piece.
+[[nodiscard]] Point utm_project(const UtmZone& zone, Point p);
+[[nodiscard]] Point utm_unproject(const UtmZone& zone, Point p);
+
+// Structured readers. Each throws the shape sentence of `type` when the value
+// does not have the structure: a ring needs at least one position, a polygon at
+// least one ring, a position at least two numbers.
+[[nodiscard]] Point read_position(const JsonValue& value, std::string_view type);
+void read_ring(const JsonValue& value, std::string_view type, PointList& out);
+// The rings of one Polygon's "coordinates": exterior first, then the holes.
+[[nodiscard]] std::vector<PointList> read_polygon(const JsonValue& value, std::string_view type);
+
+// Signed shoelace area of a ring; the edge from the last point back to the
+// first counts, so an open ring measures as its closed form.
+[[nodiscard]] double ring_signed_area(const PointList& ring);
+// |exterior| minus |each hole|.
+[[nodiscard]] double polygon_area(const std::vector<PointList>& rings);
+
+// format_area: the two area lines of the reports.
+[[nodiscard]] std::string format_area(double area, std::string_view note);
+
+// Appends a written position: [x,y], each null when not finite.
+void append_position(std::string& out, Point p);
+void append_ring(std::string& out, const PointList& ring);
+
+// ---------------------------------------------------------------------------
+// Polygon library
+// ---------------------------------------------------------------------------
+
+// Counter-clockwise exteriors and clockwise holes, as GeoJSON wants them
+// written; rings closed.
+using BgPoint = boost::geometry::model::d2::point_xy<double>;
+using BgPolygon = boost::geometry::model::polygon<BgPoint, false, true>;
+using BgMultiPolygon = boost::geometry::model::multi_polygon<BgPolygon>;
+
+// A library polygon from rings, each closed by repeating its first point
+// when its last differs.
+[[nodiscard]] BgPolygon make_polygon(const std::vector<PointList>& rings);
+
+enum class PolygonState { usable, degenerate, invalid, too_large };
+
+// prepare_polygon
+//
+// Orients and closes `polygon` and says whether the library can take it:
+// degenerate (too few distinct points, no area), invalid (rings that cross,
+// touch along an edge or nest wrongly), too large (a coordinate that is not
+// finite or beyond LIBRARY_COORDINATE_LIMIT).
+[[nodiscard]] PolygonState prepare_polygon(BgPolygon& polygon);
+
+[[nodiscard]] PointList ring_points(const boost::geometry::model::ring<BgPoint, false, true>& ring);
+
+// The operations' entries, called by geom_tool.
+[[nodiscard]] std::string buffer_geometry(const FeatureList& features,
+                                          const std::optional<UtmZone>& zone, double radius);
+[[nodiscard]] std::string intersect_text(std::string_view text);
+
+// split_buffer_input
+//
+// Splits "<geojson> <radius>" at its last white-space character; the GeoJSON
+// must end in "}" or "]" just before it and the radius must be a decimal
+// number (or inf / nan). Throws the usage or sign sentence.
+struct BufferInput {
+  std::string_view geojson;
+  double radius = 0;
+};
+[[nodiscard]] BufferInput split_buffer_input(std::string_view text);
+
+// orient_ring
+//
+// Appends a ring written counter-clockwise (exterior) or clockwise (hole),
+// starting at its lowest-x, then lowest-y point and closed again.
+void orient_ring(const PointList& ring, bool exterior, PointList& out);
+
+}  // namespace pelloriand::tools::geom
