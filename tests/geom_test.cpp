@@ -1,0 +1,355 @@
+// The geometry tool: operation choice and order of checks, the three measures,
+// buffer and intersection (checked by area and ring structure where the point
+// order is the polygon library's).
+#include "tools/geom.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "pelloriand/tool.h"
+
+namespace pelloriand::tools::geom {
+namespace {
+
+ToolResult geom(std::string_view input, std::string target = "") {
+  if (target.empty()) return run_tool("geom", input, nullptr);
+  const ToolOptions options{{"target", target}};
+  return run_tool("geom", input, &options);
+}
+
+constexpr std::string_view SQUARE_200 =
+    R"({"type":"Polygon","coordinates":[[[200,0],[202,0],[202,2],[200,2],[200,0]]]})";
+
+TEST(Geom, ErrorsInCheckOrder) {
+  struct Row {
+    std::string target, input, error;
+  };
+  const Row rows[] = {
+      {"buffer", " \n ", "Empty input"},
+      {"intersect", "", "Empty input"},
+      {"Area", "not json", "Could not parse input as GeoJSON"},
+      {"Area", std::string(SQUARE_200), "Unknown operation: Area"},
+      {"area", R"({"type":"Point"} {"type":"Point"})", "Could not parse input as GeoJSON"},
+      {"area", R"({"type":"Point","coordinates":[1e400,0]})", "Could not parse input as GeoJSON"},
+      {"area", std::string(2000, '[') + std::string(2000, ']'), "Could not parse input as GeoJSON"},
+      {"area", "[1,2]", "Could not parse input as GeoJSON"},
+      {"area", R"({"type":"GeometryCollection","geometries":[]})",
+       "Could not parse input as GeoJSON"},
+      {"area", R"({"type":"FeatureCollection","features":[]})", "Empty geometry"},
+      {"area", R"({"type":"FeatureCollection","features":[5]})", "Null geometry"},
+      {"area", R"({"type":"Feature","geometry":null})", "Expected GeoJSON"},
+      {"area", R"({"type":"Feature","geometry":{"type":"GeometryCollection","coordinates":[]}})",
+       "GeometryCollection is not supported"},
+      {"area", R"({"type":"LineString","coordinates":[[1,2],[3]]})",
+       "Coordinates must be finite numbers"},
+      {"area", R"({"type":"Point","coordinates":[0,0]})",
+       "Area needs a Polygon or MultiPolygon (got Point)"},
+      {"area", R"({"type":"Anything","coordinates":5})",
+       "Area needs a Polygon or MultiPolygon (got Anything)"},
+      {"length", std::string(SQUARE_200),
+       "Length needs a LineString or MultiLineString (got Polygon)"},
+      {"centroid", R"({"type":"Polygon","coordinates":[[[200,0],[201,1],[202,2],[200,0]]]})",
+       "Degenerate polygon (zero area)"},
+      // Coordinates that validate but lack the nesting the operation reads.
+      {"area", R"({"type":"MultiPolygon","coordinates":5})",
+       "MultiPolygon coordinates must be an array of Polygons, each an array of rings of [x, y] "
+       "positions"},
+      {"area", R"({"type":"Polygon","coordinates":[]})",
+       "Polygon coordinates must be an array of rings, each an array of [x, y] positions"},
+      {"area", R"({"type":"Polygon","coordinates":[[["a",1]]]})",
+       "Polygon coordinates must be an array of rings, each an array of [x, y] positions"},
+      {"length", R"({"type":"LineString","coordinates":[[0,0,"z"]]})",
+       "LineString coordinates must be an array of [x, y] positions"},
+      {"buffer", R"({"type":"Point","coordinates":[[0,0]]} 1)",
+       "Point coordinates must be a position [x, y]"},
+  };
+  for (const Row& row : rows) {
+    const ToolResult r = geom(row.input, row.target);
+    EXPECT_FALSE(r.is_ok()) << row.input.substr(0, 80);
+    EXPECT_EQ(r.text(), row.error) << row.input.substr(0, 80);
+  }
+}
+
+TEST(Geom, AreaReports) {
+  EXPECT_EQ(geom(R"({"type":"Polygon","coordinates":[[[200,0],[204,0],[204,3],[200,3],[200,0]]]})")
+                .text(),
+            "area:      12 m²\n           0 km² · 0 ha · 0 acres");
+  const ToolResult geographic =
+      geom(R"({"type":"Polygon","coordinates":[[[0,0],[4,0],[4,3],[0,3],[0,0]]]})", "area");
+  EXPECT_NE(geographic.text().find(" m² (via UTM 31)\n"), std::string::npos) << geographic.text();
+  EXPECT_EQ(format_area(12345678, ""),
+            "area:      12,345,678 m²\n           12.35 km² · 1,235 ha · 3,051 acres");
+  // An open ring is measured closed (not as the translation-dependent 101).
+  EXPECT_EQ(geom(R"({"type":"Polygon","coordinates":[[[200,0],[201,0],[201,1],[200,1]]]})").text(),
+            "area:      1 m²\n           0 km² · 0 ha · 0 acres");
+  // Holes subtract whichever way either ring is wound; MultiPolygons sum.
+  EXPECT_EQ(geom(R"({"type":"Polygon","coordinates":[[[200,0],[210,0],[210,10],[200,10],[200,0]],
+      [[202,2],[204,2],[204,4],[202,4],[202,2]]]})")
+                .text()
+                .substr(0, 18),
+            "area:      96 m²\n");
+  EXPECT_EQ(
+      geom(R"({"type":"MultiPolygon","coordinates":[[[[200,0],[201,0],[201,1],[200,1],[200,0]]],
+      [[[300,0],[300,2],[302,2],[302,0],[300,0]]]]})")
+          .text()
+          .substr(0, 17),
+      "area:      5 m²\n");
+}
+
+TEST(Geom, ChooseProjection) {
+  struct Row {
+    std::string input;
+    int zone;
+    bool south;
+  };
+  const Row rows[] = {
+      {R"({"type":"LineString","coordinates":[[10,50],[20,60]]})", 33, false},
+      {R"({"type":"LineString","coordinates":[[-74,40.7],[-73.9,40.8]]})", 18, false},
+      {R"({"type":"LineString","coordinates":[[151,-34],[151.3,-33.8]]})", 56, true},
+  };
+  boost::json::monotonic_resource resource;
+  for (const Row& row : rows) {
+    const auto doc = parse_document(row.input, resource);
+    ASSERT_TRUE(doc);
+    const auto zone = choose_projection(*normalize_features(*doc));
+    ASSERT_TRUE(zone) << row.input;
+    EXPECT_EQ(zone->number, row.zone) << row.input;
+    EXPECT_EQ(zone->south, row.south) << row.input;
+  }
+  const auto doc = parse_document(R"({"type":"Point","coordinates":[181,0]})", resource);
+  EXPECT_FALSE(choose_projection(*normalize_features(*doc)));
+}
+
+TEST(Geom, LengthReports) {
+  EXPECT_EQ(geom(R"({"type":"LineString","coordinates":[[200,0],[203,4]]})", "length").text(),
+            "length:    5 m\n           0 km · 0 mi");
+  EXPECT_EQ(geom(R"({"type":"LineString","coordinates":[[0,0],[1,0]]})", "length").text(),
+            "length:    111,195 m (geodesic)\n           111 km · 69 mi");
+  EXPECT_EQ(geom(R"({"type":"LineString","coordinates":[[0,0],[0,0.5]]})", "length").text(),
+            "length:    55,597.5 m (geodesic)\n           55.6 km · 34.5 mi");
+  EXPECT_EQ(geom(R"({"type":"LineString","coordinates":[[0,0]]})", "length").text(),
+            "length:    0 m (geodesic)\n           0 km · 0 mi");
+}
+
+TEST(Geom, CentroidReports) {
+  EXPECT_EQ(geom(SQUARE_200, "centroid").text(),
+            "centroid:  201.000000, 1.000000\npoint:     "
+            R"({"type":"Point","coordinates":[201,1]})");
+  EXPECT_EQ(geom(R"({"type":"FeatureCollection","features":[{"type":"Feature","geometry":)" +
+                     std::string(SQUARE_200) +
+                     R"(},{"type":"Feature","geometry":{"type":"Point","coordinates":[300,5]}}]})",
+                 "centroid")
+                .text()
+                .substr(0, 31),
+            "centroid:  250.500000, 3.000000");
+  EXPECT_EQ(geom(R"({"type":"LineString","coordinates":[]})", "centroid").text(),
+            "centroid:  NaN, NaN\npoint:     {\"type\":\"Point\",\"coordinates\":[null,null]}");
+  // A clockwise hole (RFC 7946 winding) pushes the centroid away from it.
+  EXPECT_EQ(geom(R"({"type":"Polygon","coordinates":[[[200,0],[204,0],[204,4],[200,4],[200,0]],
+      [[200.5,0.5],[200.5,1.5],[201.5,1.5],[201.5,0.5],[200.5,0.5]]]})",
+                 "centroid")
+                .text()
+                .substr(0, 31),
+            "centroid:  202.066667, 2.066667");
+  // South of the equator the false northing is removed before unprojecting.
+  const ToolResult south = geom(
+      R"({"type":"Polygon","coordinates":[[[151,-34],[151.2,-34],[151.2,-33.8],[151,-33.8],[151,-34]]]})",
+      "centroid");
+  EXPECT_EQ(south.text().substr(0, 21), "centroid:  151.100000") << south.text();
+  EXPECT_NE(south.text().find(", -33.9"), std::string::npos) << south.text();
+}
+
+TEST(Geom, SplitBufferInput) {
+  const std::string usage =
+      "Usage: <geojson> <radius>  e.g. {\"type\":\"Point\",\"coordinates\":[0,0]} 100";
+  struct Row {
+    std::string input, error;
+    double radius;
+  };
+  const Row rows[] = {
+      {"100", usage, 0},
+      {"{}100", usage, 0},
+      {"{}  100", usage, 0},
+      {"{} 1,000", usage, 0},
+      {"{} abc", usage, 0},
+      {"{} 0x10", usage, 0},
+      {"{} 0", "Radius must be positive", 0},
+      {"{} -5", "Radius must be positive", 0},
+      {"{} NaN", "Radius must be positive", 0},
+      {"{}\n1e2", "", 100},
+      {"[] .5", "", 0.5},
+      {"{} Infinity", "", INFINITY},
+  };
+  for (const Row& row : rows) {
+    try {
+      const BufferInput split = split_buffer_input(row.input);
+      EXPECT_EQ(row.error, "") << row.input;
+      EXPECT_EQ(split.radius, row.radius) << row.input;
+    } catch (const GeomError& e) {
+      EXPECT_EQ(e.sentence, row.error) << row.input;
+    }
+  }
+}
+
+// Area and ring count of a buffer's Polygon text.
+struct Shape {
+  double area = 0;
+  std::size_t rings = 0;
+};
+Shape polygon_shape(const std::string& report) {
+  boost::json::monotonic_resource resource;
+  const auto doc = parse_document(report.substr(report.find('{')), resource);
+  Shape shape;
+  if (!doc || doc->at("type") != "Polygon") return shape;
+  std::vector<PointList> rings;
+  for (const auto& ring : doc->at("coordinates").as_array()) {
+    rings.emplace_back();
+    read_ring(ring, "Polygon", rings.back());
+  }
+  shape.rings = rings.size();
+  shape.area = polygon_area(rings);
+  return shape;
+}
+
+TEST(Geom, BufferPoints) {
+  const std::string circle = geom(R"({"type":"Point","coordinates":[0,0]} 100)", "buffer").text();
+  EXPECT_EQ(circle.substr(0, 70),
+            R"(buffer:    {"type":"Polygon","coordinates":[[[0.000899320363724538,0],)");
+  EXPECT_NE(circle.find("[0.000899320363724538,-2.202699609686578e-19]]]}"), std::string::npos);
+  // 33 positions.
+  std::size_t separators = 0;
+  for (std::size_t at = circle.find("],["); at != std::string::npos;
+       at = circle.find("],[", at + 1))
+    ++separators;
+  EXPECT_EQ(separators, 32u);
+  // Planar: a 32-gon of radius 2.
+  const Shape planar =
+      polygon_shape(geom(R"({"type":"Point","coordinates":[500,500]} 2)", "buffer").text());
+  EXPECT_NEAR(planar.area, 16 * 4 * std::sin(M_PI / 16), 1e-9);
+  // At latitude 60 a degree of longitude is half as long.
+  const std::string north = geom(R"({"type":"Point","coordinates":[0,60]} 1000)", "buffer").text();
+  EXPECT_NE(north.find("[0.017986407274490758,60]"), std::string::npos) << north.substr(0, 120);
+}
+
+TEST(Geom, BufferPolygonsGrowByTheRadius) {
+  // Side 1000 grown by 100 with 32-gon corners; the interior is part of the buffer.
+  const Shape square = polygon_shape(
+      geom(
+          R"({"type":"Polygon","coordinates":[[[1000,1000],[2000,1000],[2000,2000],[1000,2000],[1000,1000]]]} 100)",
+          "buffer")
+          .text());
+  EXPECT_EQ(square.rings, 1u);
+  EXPECT_NEAR(square.area, 1.4e6 + 16 * 1e4 * std::sin(M_PI / 16), 1e-6);
+  // A hole 400 wide shrinks by 100 on each side; one narrower than 200 closes.
+  const Shape holed = polygon_shape(
+      geom(
+          R"({"type":"Polygon","coordinates":[[[0,0],[1000,0],[1000,1000],[0,1000],[0,0]],
+      [[300,300],[700,300],[700,700],[300,700],[300,300]]]} 100)",
+          "buffer")
+          .text());
+  EXPECT_EQ(holed.rings, 2u);
+  EXPECT_NEAR(holed.area, 1.4e6 + 16 * 1e4 * std::sin(M_PI / 16) - 200 * 200, 1e-6);
+  const Shape closed = polygon_shape(
+      geom(
+          R"({"type":"Polygon","coordinates":[[[0,0],[1000,0],[1000,1000],[0,1000],[0,0]],
+      [[450,450],[550,450],[550,550],[450,550],[450,450]]]} 100)",
+          "buffer")
+          .text());
+  EXPECT_EQ(closed.rings, 1u);
+
+  const std::string mixed =
+      geom(
+          R"({"type":"FeatureCollection","features":[{"type":"Feature","geometry":{"type":"Point","coordinates":[10,50]}},
+      {"type":"Feature","geometry":{"type":"Polygon","coordinates":[[[10,50],[10.01,50],[10.01,50.01],[10,50]]]}}]} 50)",
+          "buffer")
+          .text();
+  EXPECT_EQ(mixed.substr(0, 67),
+            R"(buffer:    {"type":"GeometryCollection","geometries":[{"type":"Polygon")");
+  EXPECT_EQ(mixed.find("null"), std::string::npos);
+
+  EXPECT_EQ(geom(R"({"type":"LineString","coordinates":[[0,0],[1,1]]} 5)", "buffer").text(),
+            "buffer/intersect currently support Polygons (got LineString)");
+  EXPECT_EQ(
+      geom(R"({"type":"Polygon","coordinates":[[[0,0],[2,2],[2,0],[0,2],[0,0]]]} 1)", "buffer")
+          .text(),
+      "Cannot buffer a Polygon whose rings cross or overlap");
+  EXPECT_EQ(geom(std::string(SQUARE_200) + " inf", "buffer").text(),
+            "Radius or coordinates too large to buffer a Polygon");
+}
+
+TEST(Geom, Intersection) {
+  const std::string expected =
+      R"(intersection: {"type":"Polygon","coordinates":[[[201,1],[202,1],[202,2],[201,2],[201,1]]]})"
+      "\narea:      1 m²\n           0 km² · 0 ha · 0 acres";
+  const std::string second =
+      R"({"type":"Polygon","coordinates":[[[201,1],[203,1],[203,3],[201,3],[201,1]]]})";
+  const std::string clockwise =
+      R"({"type":"Polygon","coordinates":[[[202,2],[202,0],[200,0],[200,2],[202,2]]]})";
+  const auto feature = [](const std::string& g) {
+    return R"({"type":"Feature","geometry":)" + g + "}";
+  };
+  struct Row {
+    std::string input, output;
+  };
+  const Row rows[] = {
+      {std::string(SQUARE_200) + "\n\n" + second, expected},
+      {clockwise + "\n\n" + second, expected},
+      {R"({"type":"FeatureCollection","features":[)" + feature(std::string(SQUARE_200)) + "," +
+           feature(second) + "]}",
+       expected},
+      {R"({"type":"FeatureCollection","features":[)" + feature(clockwise) + "," + feature(second) +
+           "," + feature(second) + "]}\n\n" + second,
+       expected},
+      {std::string(SQUARE_200) +
+           "\n\n"
+           R"({"type":"Polygon","coordinates":[[[300,0],[301,0],[301,1],[300,0]]]})",
+       "intersection: (empty — no overlap)"},
+      {std::string(SQUARE_200) + "\r\n\r\n" + second, "Could not parse input as GeoJSON"},
+      {"x\n\n" + second, "Could not parse both geometries as GeoJSON"},
+      {R"({"type":"FeatureCollection","features":[)" + feature(second) + "," + feature(second) +
+           "," + feature(second) + "]}",
+       "Intersect needs two geometries — separate them with a blank line"},
+      {second + "\n\n"
+                R"({"type":"LineString","coordinates":[[0,0],[1,1]]})",
+       "The second geometry must be a Polygon or MultiPolygon"},
+      {R"({"type":"MultiPolygon","coordinates":[]})"
+       "\n\n" +
+           second,
+       "Intersection failed — needs two overlapping Polygons"},
+      {R"({"type":"Polygon","coordinates":[[[0,0],[2,2],[2,0],[0,2],[0,0]]]})"
+       "\n\n" +
+           second,
+       "The first Polygon is not valid (its rings cross or overlap)"},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(geom(row.input, "intersect").text(), row.output) << row.input;
+
+  const std::string geographic =
+      geom(
+          R"({"type":"Polygon","coordinates":[[[10,50],[10.2,50],[10.2,50.2],[10,50.2],[10,50]]]})"
+          "\n\n"
+          R"({"type":"Polygon","coordinates":[[[10.1,50.1],[10.3,50.1],[10.3,50.3],[10.1,50.3],[10.1,50.1]]]})",
+          "intersect")
+          .text();
+  EXPECT_NE(geographic.find("[[[10.1,50.1],[10.2,50.1]"), std::string::npos) << geographic;
+  EXPECT_NE(geographic.find(" m² (via UTM 32)\n"), std::string::npos) << geographic;
+}
+
+TEST(Geom, OrientRing) {
+  PointList out;
+  // Clockwise exterior starting elsewhere: written counter-clockwise from (0,0).
+  orient_ring({{1, 1}, {1, 0}, {0, 0}, {0, 1}, {1, 1}}, true, out);
+  const PointList ccw{{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}};
+  ASSERT_EQ(out.size(), ccw.size());
+  for (std::size_t i = 0; i < ccw.size(); ++i)
+    EXPECT_TRUE(out[i].x == ccw[i].x && out[i].y == ccw[i].y) << i;
+  orient_ring({{0, 0}, {1, 0}, {1, 1}, {0, 1}}, false, out);
+  const PointList cw{{0, 0}, {0, 1}, {1, 1}, {1, 0}, {0, 0}};
+  for (std::size_t i = 0; i < cw.size(); ++i)
+    EXPECT_TRUE(out[i].x == cw[i].x && out[i].y == cw[i].y) << i;
+}
+
+}  // namespace
+}  // namespace pelloriand::tools::geom
