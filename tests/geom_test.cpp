@@ -266,7 +266,7 @@ TEST(Geom, BufferPolygonsGrowByTheRadius) {
       {"type":"Feature","geometry":{"type":"Polygon","coordinates":[[[10,50],[10.01,50],[10.01,50.01],[10,50]]]}}]} 50)",
           "buffer")
           .text();
-  EXPECT_EQ(mixed.substr(0, 69),
+  EXPECT_EQ(mixed.substr(0, 71),
             R"(buffer:    {"type":"GeometryCollection","geometries":[{"type":"Polygon")");
   EXPECT_EQ(mixed.find("null"), std::string::npos);
 
