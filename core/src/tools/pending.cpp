@@ -16,10 +16,6 @@ ToolResult unit_tool(std::string_view) { return not_built("unit"); }
 
 ToolResult base64_tool(std::string_view) { return not_built("base64"); }
 
-ToolResult slug_tool(std::string_view) { return not_built("slug"); }
-
-ToolResult case_tool(std::string_view, const ToolOptions*) { return not_built("case"); }
-
 ToolResult base_tool(std::string_view) { return not_built("base"); }
 
 ToolResult url_tool(std::string_view) { return not_built("url"); }
