@@ -14,11 +14,7 @@ ToolResult math_tool(std::string_view) { return not_built("math"); }
 
 ToolResult unit_tool(std::string_view) { return not_built("unit"); }
 
-ToolResult base64_tool(std::string_view) { return not_built("base64"); }
-
 ToolResult base_tool(std::string_view) { return not_built("base"); }
-
-ToolResult url_tool(std::string_view) { return not_built("url"); }
 
 ToolResult html_tool(std::string_view) { return not_built("html"); }
 

@@ -1,0 +1,85 @@
+// The `url` tool: percent-encoding of one URL component, or strict decoding of
+// one. The mode is picked from the text itself: a single well-formed "%XX"
+// escape anywhere means the text is already encoded. Encoding escapes every
+// byte but the 72 unreserved-mark characters, in upper-case hex; decoding
+// accepts either case, refuses any stray "%" and any result that is not UTF-8.
+#include <array>
+#include <string>
+
+#include "text.h"
+#include "tools/entries.h"
+
+namespace pelloriand::tools {
+namespace {
+
+constexpr std::string_view MALFORMED = "URI malformed";
+
+// Hex digit value, or -1.
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The bytes written as themselves: A-Z, a-z, 0-9 and - _ . ! ~ * ' ( ).
+constexpr std::array<bool, 256> KEPT_BYTES = [] {
+  std::array<bool, 256> kept{};
+  for (int c = 'A'; c <= 'Z'; ++c) kept[c] = true;
+  for (int c = 'a'; c <= 'z'; ++c) kept[c] = true;
+  for (int c = '0'; c <= '9'; ++c) kept[c] = true;
+  for (char c : std::string_view("-_.!~*'()")) kept[static_cast<unsigned char>(c)] = true;
+  return kept;
+}();
+
+bool has_escape(std::string_view t) {
+  for (std::size_t i = t.find('%'); i != std::string_view::npos; i = t.find('%', i + 1)) {
+    if (i + 2 < t.size() && hex_value(t[i + 1]) >= 0 && hex_value(t[i + 2]) >= 0) return true;
+  }
+  return false;
+}
+
+ToolResult decode(std::string_view t) {
+  std::string out;
+  out.reserve(t.size());
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i] != '%') {
+      out.push_back(t[i]);
+      continue;
+    }
+    const int hi = i + 1 < t.size() ? hex_value(t[i + 1]) : -1;
+    const int lo = i + 2 < t.size() ? hex_value(t[i + 2]) : -1;
+    if (hi < 0 || lo < 0) return ToolResult::error(std::string(MALFORMED));
+    out.push_back(static_cast<char>(hi << 4 | lo));
+    i += 2;
+  }
+  if (!text::is_valid_utf8(out)) return ToolResult::error(std::string(MALFORMED));
+  return ToolResult::output(std::move(out));
+}
+
+std::string encode(std::string_view t) {
+  static constexpr char DIGITS[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(t.size() + t.size() / 2);
+  for (char c : t) {
+    const auto b = static_cast<unsigned char>(c);
+    if (KEPT_BYTES[b]) {
+      out.push_back(c);
+    } else {
+      out.push_back('%');
+      out.push_back(DIGITS[b >> 4]);
+      out.push_back(DIGITS[b & 0xF]);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+ToolResult url_tool(std::string_view input) {
+  const std::string_view t = text::trim(input);
+  if (has_escape(t)) return decode(t);
+  return ToolResult::output(encode(t));
+}
+
+}  // namespace pelloriand::tools
