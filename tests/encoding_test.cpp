@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "tool_result_printer.h"
 #include "tools/entries.h"
 
 namespace pelloriand::tools {
@@ -77,6 +78,45 @@ TEST(Base64, DecodesCandidatesAndEncodesTheRest) {
                      });
 }
 
+TEST(Html, EscapesWhenNoReferenceIsPresent) {
+  check(html_tool, {
+                       {"Tom & Jerry's <b>", ok("Tom &amp; Jerry&#39;s &lt;b&gt;")},
+                       {"say \"hi\"", ok("say &quot;hi&quot;")},
+                       {"5 < 6 & 7 > 3", ok("5 &lt; 6 &amp; 7 &gt; 3")},
+                       {"&copy; 2024", ok("&amp;copy; 2024")},
+                       {"&#65", ok("&amp;#65")},
+                       {"a&b;c", ok("a&amp;b;c")},
+                       {"&#+65;", ok("&amp;#+65;")},  // "+" is no reference for the direction test
+                       {"&#x;", ok("&amp;#x;")},
+                       {" \u00a0", ok("")},
+                   });
+}
+
+TEST(Html, UnescapesInOnePass) {
+  check(html_tool,
+        {
+            {"&lt;b&gt;bold&lt;/b&gt;", ok("<b>bold</b>")},
+            {"&amp;lt;", ok("&lt;")},
+            {"&quot;&#39;", ok("\"'")},
+            {"&#65;&#x42;&#X43;", ok("ABC")},
+            {"&#x1F600;", ok("\U0001F600")},
+            {"&#0;x", ok(std::string_view("\0x", 2))},
+            {"&#65; &#+66;", ok("A B")},
+            {"&#99999999999;", ok("&#99999999999;")},  // too large for 32 bits: left as text
+            {"&#4294967296; &lt;", ok("&#4294967296; <")},
+            {"&#00000000065;", ok("A")},
+            {"&#6&#65;x", ok("&#6Ax")},
+            {"fish &chips &amp; peas", ok("fish &chips & peas")},
+            {"&#x; &amp;", ok("&#x; &")},
+            {"&#12a; &lt;", ok("&#12a; <")},
+            {"&#-1; &#+; &lt;", ok("&#-1; &#+; <")},
+            {"&#55296;", fails("Invalid code point 55296")},
+            {"&#xDFFF;", fails("Invalid code point 57343")},
+            {"&#1114112;", fails("Invalid code point 1114112")},
+            {"&#4294967295;", fails("Invalid code point 4294967295")},
+        });
+}
+
 TEST(Encoding, HugeInputsAnswerQuickly) {
   const std::size_t n = 2 << 20;
   const std::string percents(n, '%');
@@ -84,6 +124,11 @@ TEST(Encoding, HugeInputsAnswerQuickly) {
   std::string escapes;
   while (escapes.size() < n) escapes += "%FF";
   EXPECT_EQ(url_tool(escapes), fails("URI malformed"));
+  std::string refs;
+  while (refs.size() < n) refs += "&#";
+  EXPECT_EQ(html_tool(refs).text().size(), refs.size() / 2 * 6);
+  // Only the last "&#1;" is a reference: U+0001.
+  EXPECT_EQ(html_tool(refs + "1;").text().size(), refs.size() - 1);
   const std::string letters(n, 'A');
   EXPECT_EQ(base64_tool(letters).text().size(), n / 4 * 3);
 }
