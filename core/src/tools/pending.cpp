@@ -16,8 +16,6 @@ ToolResult unit_tool(std::string_view) { return not_built("unit"); }
 
 ToolResult base_tool(std::string_view) { return not_built("base"); }
 
-ToolResult uuid_tool(std::string_view) { return not_built("uuid"); }
-
 ToolResult timestamp_tool(std::string_view) { return not_built("timestamp"); }
 
 ToolResult color_tool(std::string_view) { return not_built("color"); }
