@@ -14,8 +14,6 @@ ToolResult math_tool(std::string_view) { return not_built("math"); }
 
 ToolResult unit_tool(std::string_view) { return not_built("unit"); }
 
-ToolResult base_tool(std::string_view) { return not_built("base"); }
-
 ToolResult timestamp_tool(std::string_view) { return not_built("timestamp"); }
 
 ToolResult color_tool(std::string_view) { return not_built("color"); }
