@@ -2,7 +2,6 @@
 // version and variant bits of generated UUIDs.
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -50,8 +49,18 @@ TEST(Uuid, RefusesEverythingElse) {
   }
 }
 
+// 8-4-4-4-12 lower-case hex digits, version nibble 4, variant bits 10.
+bool is_canonical_v4(const std::string& s) {
+  if (s.size() != 36) return false;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const bool hyphen = i == 8 || i == 13 || i == 18 || i == 23;
+    const char c = s[i];
+    if (hyphen ? c != '-' : !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return s[14] == '4' && std::string_view("89ab").find(s[19]) != std::string_view::npos;
+}
+
 TEST(Uuid, BlankInputGeneratesThreeVersion4Uuids) {
-  const std::regex v4("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
   for (std::string_view input : {"", " \n "}) {
     const ToolResult result = uuid_tool(input);
     ASSERT_TRUE(result.is_ok());
@@ -59,7 +68,7 @@ TEST(Uuid, BlankInputGeneratesThreeVersion4Uuids) {
     std::set<std::string> seen;
     std::string line;
     while (std::getline(lines, line)) {
-      EXPECT_TRUE(std::regex_match(line, v4)) << line;
+      EXPECT_TRUE(is_canonical_v4(line)) << line;
       seen.insert(line);
     }
     EXPECT_EQ(seen.size(), 3u);

@@ -59,7 +59,9 @@ char32_t decode_at(std::string_view s, std::size_t pos, std::size_t len) {
 
 using CaseMapFn = int32_t (*)(const UCaseMap*, char*, int32_t, const char*, int32_t, UErrorCode*);
 
-std::string map_case(std::string_view s, CaseMapFn fn) {
+// Appends the mapping of `s` to `out` directly, with no temporary; on an ICU
+// failure `s` is appended unchanged.
+void append_mapped(std::string& out, std::string_view s, CaseMapFn fn) {
   struct Closer {
     void operator()(UCaseMap* m) const { ucasemap_close(m); }
   };
@@ -70,19 +72,31 @@ std::string map_case(std::string_view s, CaseMapFn fn) {
     return std::unique_ptr<UCaseMap, Closer>(ucasemap_open("", 0, &status));
   }();
 
-  std::string out(s.size() + s.size() / 2 + 8, '\0');
+  const std::size_t base = out.size();
+  std::size_t room = s.size() + s.size() / 2 + 8;
   for (;;) {
+    out.resize(base + room);
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = fn(case_map.get(), out.data(), static_cast<int32_t>(out.size()), s.data(),
+    const int32_t n = fn(case_map.get(), out.data() + base, static_cast<int32_t>(room), s.data(),
                          static_cast<int32_t>(s.size()), &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
-      out.resize(static_cast<std::size_t>(n));
+      room = static_cast<std::size_t>(n);
       continue;
     }
-    if (U_FAILURE(status)) return std::string(s);
-    out.resize(static_cast<std::size_t>(n));
-    return out;
+    if (U_FAILURE(status)) {
+      out.resize(base);
+      out.append(s);
+      return;
+    }
+    out.resize(base + static_cast<std::size_t>(n));
+    return;
   }
+}
+
+std::string map_case(std::string_view s, CaseMapFn fn) {
+  std::string out;
+  append_mapped(out, s, fn);
+  return out;
 }
 
 bool is_ascii(std::string_view s) {
@@ -97,13 +111,20 @@ std::size_t first_char_length(std::string_view s) {
   return pos;
 }
 
+// Byte length of the White_Space character at s[pos], or 0. Continuation
+// bytes answer 0 at once, so a scan may step byte by byte.
+std::size_t white_space_length(std::string_view s, std::size_t pos) {
+  const auto b = static_cast<unsigned char>(s[pos]);
+  if (b < 0x80) return is_white_space(b) ? 1 : 0;
+  if ((b & 0xC0) == 0x80) return 0;
+  std::size_t next = pos;
+  return is_white_space(next_code_point(s, next)) ? next - pos : 0;
+}
+
 // A separator between words: White_Space, "_" or "-". Returns its byte length
 // at s[pos], or 0 when s[pos] starts no separator.
 std::size_t separator_length(std::string_view s, std::size_t pos) {
-  const auto b = static_cast<unsigned char>(s[pos]);
-  if (b < 0x80) return (b == '_' || b == '-' || is_white_space(b)) ? 1 : 0;
-  std::size_t next = pos;
-  return is_white_space(next_code_point(s, next)) ? next - pos : 0;
+  return s[pos] == '_' || s[pos] == '-' ? 1 : white_space_length(s, pos);
 }
 
 bool is_ascii_lower_or_digit(char c) {
@@ -225,7 +246,7 @@ std::string to_lower(std::string_view s) {
 
 void append_upper(std::string& out, std::string_view s) {
   if (!is_ascii(s)) {
-    out += to_upper(s);
+    append_mapped(out, s, ucasemap_utf8ToUpper);
     return;
   }
   for (char c : s) out.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
@@ -233,7 +254,7 @@ void append_upper(std::string& out, std::string_view s) {
 
 void append_lower(std::string& out, std::string_view s) {
   if (!is_ascii(s)) {
-    out += to_lower(s);
+    append_mapped(out, s, ucasemap_utf8ToLower);
     return;
   }
   for (char c : s) out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
@@ -304,13 +325,13 @@ std::string to_title(std::string_view s) {
   std::size_t pos = 0;
   while (pos < s.size()) {
     const std::size_t start = pos;
-    std::size_t next = pos;
-    const bool space = is_white_space(next_code_point(s, next));
-    pos = next;
+    const std::size_t first = white_space_length(s, pos);
+    const bool space = first != 0;
+    pos += space ? first : 1;
     while (pos < s.size()) {
-      next = pos;
-      if (is_white_space(next_code_point(s, next)) != space) break;
-      pos = next;
+      const std::size_t len = white_space_length(s, pos);
+      if ((len != 0) != space) break;
+      pos += space ? len : 1;
     }
     const std::string_view run = s.substr(start, pos - start);
     if (space) {

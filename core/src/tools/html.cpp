@@ -6,6 +6,7 @@
 // the next ";" is found once and reused until the scan passes it.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -22,7 +23,8 @@ struct Entity {
   char character;
 };
 
-// Tried in this order.
+// Tried in this order; their second characters all differ, so at most one
+// row can match at any "&".
 constexpr std::array<Entity, 5> HTML_ENTITIES{{
     {"&amp;", '&'},
     {"&lt;", '<'},
@@ -42,9 +44,36 @@ int digit_value(char c, unsigned base) {
   return v >= 0 && static_cast<unsigned>(v) < base ? v : -1;
 }
 
+// True when t continues with `literal` at `pos`. A plain loop: the literals
+// are a few bytes, where a library compare costs more than the comparison.
+bool continues_with(std::string_view t, std::size_t pos, std::string_view literal) {
+  if (t.size() - pos < literal.size()) return false;
+  for (std::size_t i = 0; i < literal.size(); ++i) {
+    if (t[pos + i] != literal[i]) return false;
+  }
+  return true;
+}
+
+// The first "&" at or after `pos`, or npos. Looks at the next few bytes by
+// hand before handing over to memchr, whose start-up cost dominates when the
+// text is dense with "&".
+std::size_t next_amp(std::string_view t, std::size_t pos) {
+  const std::size_t near = std::min(t.size(), pos + 16);
+  for (; pos < near; ++pos) {
+    if (t[pos] == '&') return pos;
+  }
+  return pos < t.size() ? t.find('&', pos) : std::string_view::npos;
+}
+
+// The entity that starts at `pos`, if any. The letter after "&" picks the one
+// row that can match, so a text full of "&" costs one comparison each.
 const Entity* entity_at(std::string_view t, std::size_t pos) {
+  if (pos + 1 >= t.size()) return nullptr;
+  const char next = t[pos + 1];
   for (const Entity& e : HTML_ENTITIES) {
-    if (t.substr(pos).starts_with(e.reference)) return &e;
+    if (e.reference[1] == next) {
+      return continues_with(t, pos, e.reference) ? &e : nullptr;
+    }
   }
   return nullptr;
 }
@@ -57,7 +86,7 @@ struct DigitsStart {
 };
 
 std::optional<DigitsStart> numeric_start(std::string_view t, std::size_t pos) {
-  if (!t.substr(pos).starts_with("&#")) return std::nullopt;
+  if (!continues_with(t, pos, "&#")) return std::nullopt;
   if (pos + 2 < t.size() && (t[pos + 2] == 'x' || t[pos + 2] == 'X'))
     return DigitsStart{pos + 3, 16};
   return DigitsStart{pos + 2, 10};
@@ -73,7 +102,7 @@ bool is_strict_numeric(std::string_view t, std::size_t pos) {
 }
 
 bool has_reference(std::string_view t) {
-  for (std::size_t i = t.find('&'); i != std::string_view::npos; i = t.find('&', i + 1)) {
+  for (std::size_t i = next_amp(t, 0); i != std::string_view::npos; i = next_amp(t, i + 1)) {
     if (entity_at(t, i) != nullptr || is_strict_numeric(t, i)) return true;
   }
   return false;
@@ -102,7 +131,7 @@ ToolResult unescape(std::string_view t) {
   bool semicolon_known = false;
   std::size_t i = 0;
   while (i < t.size()) {
-    const std::size_t amp = t.find('&', i);
+    const std::size_t amp = next_amp(t, i);
     if (amp == std::string_view::npos) {
       out.append(t.substr(i));
       break;

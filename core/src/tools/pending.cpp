@@ -6,48 +6,90 @@
 namespace pelloriand::tools {
 namespace {
 
-ToolResult not_built(std::string_view id) { return ToolResult::error("Unknown tool: " + std::string(id)); }
+ToolResult not_built(std::string_view id) {
+  return ToolResult::error("Unknown tool: " + std::string(id));
+}
 
 }  // namespace
 
-ToolResult math_tool(std::string_view) { return not_built("math"); }
+ToolResult math_tool(std::string_view) {
+  return not_built("math");
+}
 
-ToolResult unit_tool(std::string_view) { return not_built("unit"); }
+ToolResult unit_tool(std::string_view) {
+  return not_built("unit");
+}
 
-ToolResult timestamp_tool(std::string_view) { return not_built("timestamp"); }
+ToolResult timestamp_tool(std::string_view) {
+  return not_built("timestamp");
+}
 
-ToolResult phone_tool(std::string_view, const ToolOptions*) { return not_built("phone"); }
+ToolResult phone_tool(std::string_view, const ToolOptions*) {
+  return not_built("phone");
+}
 
-ToolResult thermo_tool(std::string_view) { return not_built("thermo"); }
+ToolResult thermo_tool(std::string_view) {
+  return not_built("thermo");
+}
 
-ToolResult dms_tool(std::string_view) { return not_built("dms"); }
+ToolResult dms_tool(std::string_view) {
+  return not_built("dms");
+}
 
-ToolResult utm_tool(std::string_view) { return not_built("utm"); }
+ToolResult utm_tool(std::string_view) {
+  return not_built("utm");
+}
 
-ToolResult mercator_tool(std::string_view) { return not_built("mercator"); }
+ToolResult mercator_tool(std::string_view) {
+  return not_built("mercator");
+}
 
-ToolResult geodesic_tool(std::string_view) { return not_built("geodesic"); }
+ToolResult geodesic_tool(std::string_view) {
+  return not_built("geodesic");
+}
 
-ToolResult mgrs_tool(std::string_view) { return not_built("mgrs"); }
+ToolResult mgrs_tool(std::string_view) {
+  return not_built("mgrs");
+}
 
-ToolResult geohash_tool(std::string_view) { return not_built("geohash"); }
+ToolResult geohash_tool(std::string_view) {
+  return not_built("geohash");
+}
 
-ToolResult pluscode_tool(std::string_view) { return not_built("pluscode"); }
+ToolResult pluscode_tool(std::string_view) {
+  return not_built("pluscode");
+}
 
-ToolResult charset_tool(std::string_view, const ToolOptions*) { return not_built("charset"); }
+ToolResult charset_tool(std::string_view, const ToolOptions*) {
+  return not_built("charset");
+}
 
-ToolResult format_tool(std::string_view, const ToolOptions*) { return not_built("format"); }
+ToolResult format_tool(std::string_view, const ToolOptions*) {
+  return not_built("format");
+}
 
-ToolResult chinese_tool(std::string_view, const ToolOptions*) { return not_built("chinese"); }
+ToolResult chinese_tool(std::string_view, const ToolOptions*) {
+  return not_built("chinese");
+}
 
-ToolResult pinyin_tool(std::string_view, const ToolOptions*) { return not_built("pinyin"); }
+ToolResult pinyin_tool(std::string_view, const ToolOptions*) {
+  return not_built("pinyin");
+}
 
-ToolResult romaji_tool(std::string_view) { return not_built("romaji"); }
+ToolResult romaji_tool(std::string_view) {
+  return not_built("romaji");
+}
 
-ToolResult calendar_tool(std::string_view) { return not_built("calendar"); }
+ToolResult calendar_tool(std::string_view) {
+  return not_built("calendar");
+}
 
-ToolResult geom_tool(std::string_view, const ToolOptions*) { return not_built("geom"); }
+ToolResult geom_tool(std::string_view, const ToolOptions*) {
+  return not_built("geom");
+}
 
-ToolResult crs_tool(std::string_view) { return not_built("crs"); }
+ToolResult crs_tool(std::string_view) {
+  return not_built("crs");
+}
 
 }  // namespace pelloriand::tools

@@ -59,16 +59,19 @@ ToolResult decode(std::string_view t) {
 
 std::string encode(std::string_view t) {
   static constexpr char DIGITS[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(t.size() + t.size() / 2);
+  // Sized exactly up front: one pass to count, one to write, no growth checks.
+  std::size_t escaped = 0;
+  for (char c : t) escaped += KEPT_BYTES[static_cast<unsigned char>(c)] ? 0 : 1;
+  std::string out(t.size() + 2 * escaped, '\0');
+  char* p = out.data();
   for (char c : t) {
     const auto b = static_cast<unsigned char>(c);
     if (KEPT_BYTES[b]) {
-      out.push_back(c);
+      *p++ = c;
     } else {
-      out.push_back('%');
-      out.push_back(DIGITS[b >> 4]);
-      out.push_back(DIGITS[b & 0xF]);
+      *p++ = '%';
+      *p++ = DIGITS[b >> 4];
+      *p++ = DIGITS[b & 0xF];
     }
   }
   return out;
