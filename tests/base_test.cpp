@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tool_result_printer.h"
+#include "tool_result_testing.h"
 #include "tools/entries.h"
 
 namespace pelloriand::tools {

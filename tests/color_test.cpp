@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tool_result_printer.h"
+#include "tool_result_testing.h"
 #include "tools/entries.h"
 
 namespace pelloriand::tools {
@@ -16,13 +16,6 @@ struct Row {
   std::string_view input;
   ToolResult expected;
 };
-
-ToolResult ok(std::string_view text) {
-  return ToolResult::output(std::string(text));
-}
-ToolResult fails(std::string_view sentence) {
-  return ToolResult::error(std::string(sentence));
-}
 
 TEST(Color, HexInput) {
   const Row rows[] = {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tool_result_printer.h"
+#include "tool_result_testing.h"
 #include "tools/entries.h"
 
 namespace pelloriand::tools {
@@ -14,13 +14,6 @@ struct Row {
   std::string_view input;
   ToolResult expected;
 };
-
-ToolResult ok(std::string_view text) {
-  return ToolResult::output(std::string(text));
-}
-ToolResult fails(std::string_view sentence) {
-  return ToolResult::error(std::string(sentence));
-}
 
 void check(ToolResult (*tool)(std::string_view), std::initializer_list<Row> rows) {
   for (const Row& row : rows) EXPECT_EQ(tool(row.input), row.expected) << row.input;

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "tool_result_printer.h"
+#include "tool_result_testing.h"
 #include "tools/entries.h"
 
 namespace pelloriand::tools {

@@ -69,6 +69,16 @@ void append_utf8(std::string& out, char32_t c);
 [[nodiscard]] std::string to_upper(std::string_view s);
 [[nodiscard]] std::string to_lower(std::string_view s);
 
+// hex_digit_value
+//
+// The value of an ASCII hexadecimal digit of either case, or -1.
+[[nodiscard]] constexpr int hex_digit_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 // append_upper, append_lower
 //
 // Append the full case mapping of `s` to `out`; ASCII text is mapped in place

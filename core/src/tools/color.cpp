@@ -22,13 +22,6 @@ constexpr std::string_view INVALID_HEX = "Invalid hex color";
 constexpr std::string_view EXPECTED_ANY =
     "Expected #rrggbb, #rgb, rgb(r, g, b) or cmyk(c, m, y, k)";
 
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
 }
@@ -152,7 +145,7 @@ std::optional<Rgb> parse_hex_color(std::string_view text) {
   }
   std::uint32_t v = 0;
   for (char c : six) {
-    const int d = hex_value(c);
+    const int d = text::hex_digit_value(c);
     if (d < 0) return std::nullopt;
     v = v << 4 | static_cast<std::uint32_t>(d);
   }

@@ -34,13 +34,7 @@ constexpr std::array<Entity, 5> HTML_ENTITIES{{
 }};
 
 int digit_value(char c, unsigned base) {
-  int v = -1;
-  if (c >= '0' && c <= '9')
-    v = c - '0';
-  else if (c >= 'a' && c <= 'f')
-    v = c - 'a' + 10;
-  else if (c >= 'A' && c <= 'F')
-    v = c - 'A' + 10;
+  const int v = text::hex_digit_value(c);
   return v >= 0 && static_cast<unsigned>(v) < base ? v : -1;
 }
 

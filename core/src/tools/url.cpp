@@ -14,14 +14,6 @@ namespace {
 
 constexpr std::string_view MALFORMED = "URI malformed";
 
-// Hex digit value, or -1.
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // The bytes written as themselves: A-Z, a-z, 0-9 and - _ . ! ~ * ' ( ).
 constexpr std::array<bool, 256> KEPT_BYTES = [] {
   std::array<bool, 256> kept{};
@@ -34,7 +26,9 @@ constexpr std::array<bool, 256> KEPT_BYTES = [] {
 
 bool has_escape(std::string_view t) {
   for (std::size_t i = t.find('%'); i != std::string_view::npos; i = t.find('%', i + 1)) {
-    if (i + 2 < t.size() && hex_value(t[i + 1]) >= 0 && hex_value(t[i + 2]) >= 0) return true;
+    if (i + 2 < t.size() && text::hex_digit_value(t[i + 1]) >= 0 &&
+        text::hex_digit_value(t[i + 2]) >= 0)
+      return true;
   }
   return false;
 }
@@ -47,8 +41,8 @@ ToolResult decode(std::string_view t) {
       out.push_back(t[i]);
       continue;
     }
-    const int hi = i + 1 < t.size() ? hex_value(t[i + 1]) : -1;
-    const int lo = i + 2 < t.size() ? hex_value(t[i + 2]) : -1;
+    const int hi = i + 1 < t.size() ? text::hex_digit_value(t[i + 1]) : -1;
+    const int lo = i + 2 < t.size() ? text::hex_digit_value(t[i + 2]) : -1;
     if (hi < 0 || lo < 0) return ToolResult::error(std::string(MALFORMED));
     out.push_back(static_cast<char>(hi << 4 | lo));
     i += 2;
