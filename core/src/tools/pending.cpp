@@ -14,23 +14,7 @@ ToolResult math_tool(std::string_view) { return not_built("math"); }
 
 ToolResult unit_tool(std::string_view) { return not_built("unit"); }
 
-ToolResult base64_tool(std::string_view) { return not_built("base64"); }
-
-ToolResult slug_tool(std::string_view) { return not_built("slug"); }
-
-ToolResult case_tool(std::string_view, const ToolOptions*) { return not_built("case"); }
-
-ToolResult base_tool(std::string_view) { return not_built("base"); }
-
-ToolResult url_tool(std::string_view) { return not_built("url"); }
-
-ToolResult html_tool(std::string_view) { return not_built("html"); }
-
-ToolResult uuid_tool(std::string_view) { return not_built("uuid"); }
-
 ToolResult timestamp_tool(std::string_view) { return not_built("timestamp"); }
-
-ToolResult color_tool(std::string_view) { return not_built("color"); }
 
 ToolResult phone_tool(std::string_view, const ToolOptions*) { return not_built("phone"); }
 
@@ -53,9 +37,6 @@ ToolResult pluscode_tool(std::string_view) { return not_built("pluscode"); }
 ToolResult charset_tool(std::string_view, const ToolOptions*) { return not_built("charset"); }
 
 ToolResult format_tool(std::string_view, const ToolOptions*) { return not_built("format"); }
-
-
-
 
 ToolResult calendar_tool(std::string_view) { return not_built("calendar"); }
 
