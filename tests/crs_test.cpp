@@ -346,6 +346,65 @@ TEST(CrsTransform, PivotPairsAgreeWithCs2cs) {
   }
 }
 
+// Aspects and variants the table does not use, each on its own ellipsoid with
+// no datum step: the projection formulas alone, forward against the reference
+// and back again.
+TEST(CrsTransform, OtherAspectsAgreeWithCs2csAndInvert) {
+  if (!have_cs2cs()) GTEST_SKIP() << "cs2cs is not installed";
+  struct Row {
+    std::string_view projection;
+    std::string_view ellipsoid;
+    std::vector<Point> points;  // longitude, latitude (degrees)
+  };
+  const Row rows[] = {
+      {"+proj=stere +lat_0=52 +lon_0=5 +k=0.9999 +x_0=155000 +y_0=463000",
+       "+ellps=bessel",
+       {{5, 52}, {3.5, 51}, {7.2, 53.5}, {-20, 30}}},
+      {"+proj=stere +lat_0=0 +lon_0=-60 +k=1", "+ellps=intl", {{-60, 0}, {-40, 20}, {-90, -50}}},
+      {"+proj=stere +lat_0=-90 +lat_ts=-60 +lon_0=30",
+       "+a=6371000 +b=6371000",
+       {{30, -90}, {0, -70}, {150, -50}}},
+      {"+proj=stere +lat_0=40 +lon_0=10", "+a=6371000 +b=6371000", {{10, 40}, {30, 60}, {-20, 10}}},
+      {"+proj=lcc +lat_1=-30 +lat_2=-45 +lat_0=-40 +lon_0=140 +x_0=1000000",
+       "+ellps=GRS80",
+       {{140, -40}, {130, -25}, {150, -50}}},
+      {"+proj=lcc +lat_1=45 +lat_0=45 +lon_0=-100 +k_0=0.9998",
+       "+ellps=WGS84",
+       {{-100, 45}, {-80, 30}, {-120, 60}}},
+      {"+proj=merc +lat_ts=30 +lon_0=100 +x_0=50",
+       "+ellps=WGS84",
+       {{100, 0}, {120, 60}, {80, -70}}},
+      {"+proj=tmerc +lat_0=0 +lon_0=20 +k=0.9999",
+       "+a=6371000 +b=6371000",
+       {{20, 0}, {50, 40}, {-10, -60}}},
+      {"+proj=tmerc +lat_0=30 +lon_0=-100 +k=0.9996 +x_0=200000",
+       "+ellps=GRS80",
+       {{-100, 30}, {-98, 45}, {-103, 10}}},
+      {"+proj=utm +zone=20 +south", "+ellps=intl", {{-63, -10}, {-70, -50}, {-57, -1}}},
+      {"+proj=somerc +lat_0=47.14 +lon_0=19.05 +k_0=0.99993 +x_0=650000 +y_0=200000",
+       "+ellps=GRS80",
+       {{19.05, 47.14}, {16.5, 45.8}, {22.8, 48.5}}},
+  };
+  for (const Row& row : rows) {
+    const std::string from_def = "+proj=longlat " + std::string(row.ellipsoid);
+    const std::string to_def = std::string(row.projection) + " " + std::string(row.ellipsoid);
+    const Projection from = parse_proj4(from_def), to = parse_proj4(to_def);
+    const std::vector<Point> want = cs2cs(from_def, to_def, row.points);
+    ASSERT_EQ(want.size(), row.points.size()) << to_def;
+    for (std::size_t i = 0; i < want.size(); ++i) {
+      const Point g = row.points[i];
+      const std::optional<Point> got = transform_point(from, to, g.x, g.y);
+      ASSERT_TRUE(got) << to_def << " " << g.x << " " << g.y;
+      EXPECT_LT(std::hypot(got->x - want[i].x, got->y - want[i].y), 1e-3)
+          << to_def << " " << g.x << " " << g.y << ": " << got->x << " " << got->y << " vs "
+          << want[i].x << " " << want[i].y;
+      const std::optional<Point> back = transform_point(to, from, got->x, got->y);
+      ASSERT_TRUE(back) << to_def << " " << g.x << " " << g.y;
+      EXPECT_LT(ground_distance(*back, g), 1e-3) << to_def << " " << g.x << " " << g.y;
+    }
+  }
+}
+
 // ---- The tool ----
 
 const std::string UNKNOWN_HINT =
