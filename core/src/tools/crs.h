@@ -12,7 +12,7 @@
 //
 // Precision: plain binary64 arithmetic. etmerc (every UTM code) is good to
 // well below a millimetre within a few thousand kilometres of its central
-// meridian; the series tmerc to a millimetre within about 4 degrees of it.
+// meridian; the series tmerc to a few millimetres within about 4 degrees of it.
 // Datum shifts are as good as their published parameters (metre level).
 //
 // Definition texts reach parse_proj4 only from the table, the UTM rule and the
