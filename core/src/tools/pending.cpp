@@ -42,6 +42,4 @@ ToolResult calendar_tool(std::string_view) { return not_built("calendar"); }
 
 ToolResult geom_tool(std::string_view, const ToolOptions*) { return not_built("geom"); }
 
-ToolResult crs_tool(std::string_view) { return not_built("crs"); }
-
 }  // namespace pelloriand::tools
