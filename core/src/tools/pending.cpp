@@ -10,7 +10,6 @@ ToolResult not_built(std::string_view id) { return ToolResult::error("Unknown to
 
 }  // namespace
 
-ToolResult math_tool(std::string_view) { return not_built("math"); }
 
 ToolResult unit_tool(std::string_view) { return not_built("unit"); }
 
