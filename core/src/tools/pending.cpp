@@ -11,7 +11,6 @@ ToolResult not_built(std::string_view id) { return ToolResult::error("Unknown to
 }  // namespace
 
 
-ToolResult unit_tool(std::string_view) { return not_built("unit"); }
 
 ToolResult base64_tool(std::string_view) { return not_built("base64"); }
 
