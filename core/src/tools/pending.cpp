@@ -10,15 +10,12 @@ ToolResult not_built(std::string_view id) { return ToolResult::error("Unknown to
 
 }  // namespace
 
-ToolResult math_tool(std::string_view) { return not_built("math"); }
 
-ToolResult unit_tool(std::string_view) { return not_built("unit"); }
 
 ToolResult timestamp_tool(std::string_view) { return not_built("timestamp"); }
 
 ToolResult phone_tool(std::string_view, const ToolOptions*) { return not_built("phone"); }
 
-ToolResult thermo_tool(std::string_view) { return not_built("thermo"); }
 
 ToolResult dms_tool(std::string_view) { return not_built("dms"); }
 
