@@ -10,12 +10,9 @@ ToolResult not_built(std::string_view id) { return ToolResult::error("Unknown to
 
 }  // namespace
 
-
-
 ToolResult timestamp_tool(std::string_view) { return not_built("timestamp"); }
 
 ToolResult phone_tool(std::string_view, const ToolOptions*) { return not_built("phone"); }
-
 
 ToolResult dms_tool(std::string_view) { return not_built("dms"); }
 
