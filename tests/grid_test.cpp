@@ -1,6 +1,7 @@
 // UTM / MGRS grid helpers and the utm, mgrs and pluscode tools.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -375,6 +376,27 @@ TEST(PluscodeTool, EncodeAndDecode) {
       }
     }
   }
+}
+
+TEST(GridTools, LargeInputsAnswerWithTheirSentences) {
+  const std::string digits(2 << 20, '7');
+  std::string many_numbers;
+  for (int i = 0; i < 200000; ++i) many_numbers += "1.5x";
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(utm_tool(digits).text(), "Expected lat,lng or UTM like 18S 322764 4314187");
+  EXPECT_EQ(utm_tool("18 " + digits + " 0").text(), "Easting/northing out of range");
+  EXPECT_EQ(utm_tool(many_numbers).text(), "Expected lat,lng or UTM like 18S 322764 4314187");
+  EXPECT_EQ(mgrs_tool(digits).text(), "Expected MGRS like 18S UJ 2287 0696");
+  EXPECT_EQ(mgrs_tool(many_numbers).text(), "Expected MGRS like 18S UJ 2287 0696");
+  EXPECT_EQ(pluscode_tool(digits).text(), "Expected lat,lng or a plus code like 87G7PX7V+4J");
+  EXPECT_EQ(pluscode_tool(many_numbers + " 9").text(), "Plus-code length is 2, 4, 6, 8, 10…15");
+  EXPECT_EQ(pluscode_tool("+" + std::string(2 << 20, '1')).text(),
+            "\"1\" is not a plus-code character");
+  EXPECT_EQ(pluscode_tool("+" + digits).text().substr(0, 47),
+            "center:   15.263156, -74.736833\ncell:     ±1 m");
+  EXPECT_EQ(pluscode_tool("Infinity, NaN").text(),
+            "Expected lat,lng or a plus code like 87G7PX7V+4J");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
 }
 
 // Forward then reverse through the tools' own texts: the metre reference
