@@ -14,20 +14,6 @@ ToolResult timestamp_tool(std::string_view) { return not_built("timestamp"); }
 
 ToolResult phone_tool(std::string_view, const ToolOptions*) { return not_built("phone"); }
 
-ToolResult dms_tool(std::string_view) { return not_built("dms"); }
-
-ToolResult utm_tool(std::string_view) { return not_built("utm"); }
-
-ToolResult mercator_tool(std::string_view) { return not_built("mercator"); }
-
-ToolResult geodesic_tool(std::string_view) { return not_built("geodesic"); }
-
-ToolResult mgrs_tool(std::string_view) { return not_built("mgrs"); }
-
-ToolResult geohash_tool(std::string_view) { return not_built("geohash"); }
-
-ToolResult pluscode_tool(std::string_view) { return not_built("pluscode"); }
-
 ToolResult charset_tool(std::string_view, const ToolOptions*) { return not_built("charset"); }
 
 ToolResult format_tool(std::string_view, const ToolOptions*) { return not_built("format"); }
