@@ -32,8 +32,6 @@ ToolResult timestamp_tool(std::string_view) { return not_built("timestamp"); }
 
 ToolResult color_tool(std::string_view) { return not_built("color"); }
 
-ToolResult phone_tool(std::string_view, const ToolOptions*) { return not_built("phone"); }
-
 ToolResult thermo_tool(std::string_view) { return not_built("thermo"); }
 
 ToolResult dms_tool(std::string_view) { return not_built("dms"); }
