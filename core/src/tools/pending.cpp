@@ -48,8 +48,6 @@ ToolResult geohash_tool(std::string_view) { return not_built("geohash"); }
 
 ToolResult pluscode_tool(std::string_view) { return not_built("pluscode"); }
 
-ToolResult charset_tool(std::string_view, const ToolOptions*) { return not_built("charset"); }
-
 ToolResult format_tool(std::string_view, const ToolOptions*) { return not_built("format"); }
 
 ToolResult chinese_tool(std::string_view, const ToolOptions*) { return not_built("chinese"); }
