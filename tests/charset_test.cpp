@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "text.h"
 #include "tools/entries.h"
 
 namespace pelloriand::tools {
@@ -180,6 +181,32 @@ TEST(Charset, StreamingMatchesOneShotAtEverySplit) {
       decoder.decode(row.bytes.substr(split), true, out);
       EXPECT_EQ(out, whole) << charset::format_hex_bytes(row.bytes) << " split " << split;
     }
+  }
+}
+
+// Arbitrary bytes in every encoding: the output is well-formed UTF-8, and a
+// decoder fed in uneven slices gives what one call gives.
+TEST(Charset, AnyBytesDecodeConsistently) {
+  std::string bytes;
+  std::uint32_t seed = 12345;
+  for (int i = 0; i < 1 << 14; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    // Mostly high bytes, with ASCII, ESC and ISO-2022-JP's escape bytes mixed in.
+    const std::uint8_t pick = static_cast<std::uint8_t>(seed >> 16);
+    const char mixed[] = {'\x1b', '$', '(', 'B', '@', 'J', 'I', '0', '5', 'A'};
+    bytes.push_back(pick < 200 ? static_cast<char>(0x80 | pick) : mixed[pick % 10]);
+  }
+  for (int id = 0; id <= static_cast<int>(EncodingId::kXUserDefined); ++id) {
+    const auto encoding = static_cast<EncodingId>(id);
+    const std::string whole = charset::decode(encoding, bytes);
+    EXPECT_TRUE(text::is_valid_utf8(whole)) << id;
+    std::string pieces;
+    charset::StreamDecoder decoder(encoding, true);
+    for (std::size_t at = 0, step = 1; at < bytes.size(); at += step, step = step % 7 + 1) {
+      decoder.decode(std::string_view(bytes).substr(at, step), false, pieces);
+    }
+    decoder.decode({}, true, pieces);
+    EXPECT_EQ(pieces, whole) << id;
   }
 }
 

@@ -569,7 +569,7 @@ bool is_ascii_white_space(char c) {
 std::optional<EncodingId> lookup_encoding(std::string_view label) {
   while (!label.empty() && is_ascii_white_space(label.front())) label.remove_prefix(1);
   while (!label.empty() && is_ascii_white_space(label.back())) label.remove_suffix(1);
-  // The longest label is "iso_8859-1:1987"-sized; anything far longer is none.
+  // The longest label, "cseucpkdfmtjapanese", has 19 characters.
   char folded[32];
   if (label.empty() || label.size() > sizeof folded) return std::nullopt;
   for (std::size_t i = 0; i < label.size(); ++i) {
@@ -746,9 +746,11 @@ constexpr bool is_c1(unsigned char b) {
   return b >= 0x80 && b <= 0x9F;
 }
 
-// EUC-JP and EUC-KR input from this tool's users often carries C1 controls
-// raw; they are taken as U+0080..U+009F and kept out of the decoder, which
-// sees the rest as one stream (a sequence may straddle a C1 byte).
+// For "euc-jp" and "euc-kr" the bytes 0x80 to 0x9F are the C1 controls
+// U+0080 to U+009F and never reach the decoder; in EUC-JP that includes 0x8E
+// and 0x8F, so half-width katakana and JIS X 0212 sequences do not decode
+// under these labels. The decoder sees the other bytes as one stream, so a
+// sequence may straddle a C1 byte.
 std::string decode_keeping_c1(EncodingId encoding, std::string_view bytes) {
   std::string out;
   StreamDecoder decoder(encoding, true);
