@@ -12,10 +12,6 @@ ToolResult not_built(std::string_view id) { return ToolResult::error("Unknown to
 
 ToolResult timestamp_tool(std::string_view) { return not_built("timestamp"); }
 
-ToolResult phone_tool(std::string_view, const ToolOptions*) { return not_built("phone"); }
-
-ToolResult charset_tool(std::string_view, const ToolOptions*) { return not_built("charset"); }
-
 ToolResult format_tool(std::string_view, const ToolOptions*) { return not_built("format"); }
 
 ToolResult calendar_tool(std::string_view) { return not_built("calendar"); }
