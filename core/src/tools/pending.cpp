@@ -52,8 +52,6 @@ ToolResult pluscode_tool(std::string_view) { return not_built("pluscode"); }
 
 ToolResult charset_tool(std::string_view, const ToolOptions*) { return not_built("charset"); }
 
-ToolResult format_tool(std::string_view, const ToolOptions*) { return not_built("format"); }
-
 ToolResult chinese_tool(std::string_view, const ToolOptions*) { return not_built("chinese"); }
 
 ToolResult pinyin_tool(std::string_view, const ToolOptions*) { return not_built("pinyin"); }
