@@ -7,6 +7,7 @@
 // costs a few milliseconds and bounded memory.
 #include <yaml.h>
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <unordered_map>
@@ -98,6 +99,8 @@ bool is_one_of(std::string_view s, std::initializer_list<std::string_view> words
 }
 
 bool is_real(std::string_view s) {
+  if (s.empty()) return false;
+  if (s[0] != '.' && s[0] != '+' && s[0] != '-') return is_decimal(s);
   return is_one_of(s, {".inf", ".Inf", ".INF", "+.inf", "+.Inf", "+.INF", "-.inf", "-.Inf", "-.INF",
                        ".nan", ".NaN", ".NAN"}) ||
          is_decimal(s);
@@ -353,25 +356,51 @@ class Loader {
   std::vector<YamlNode> documents_;
 };
 
+// Characters that force quotes anywhere in a string, and those that force
+// them as its first character.
+struct QuoteTables {
+  std::array<bool, 256> anywhere{};
+  std::array<bool, 256> first{};
+  QuoteTables() {
+    for (unsigned char c : std::string_view("\t\n\r#,:[]{}\"'\\`")) anywhere[c] = true;
+    for (unsigned c = 0; c < 0x20; ++c) {
+      if (c <= 0x06 || (c >= 0x0E && c <= 0x1A) || c >= 0x1C) anywhere[c] = true;
+    }
+    for (unsigned char c : std::string_view("!%&*-<=>?|@ .")) first[c] = true;
+  }
+};
+
+bool is_special_word(std::string_view s) {
+  switch (s.size()) {
+    case 1:
+      return std::string_view("~yYnN").find(s[0]) != std::string_view::npos;
+    case 2:
+      return is_one_of(s, {"no", "No", "NO", "on", "On", "ON"});
+    case 3:
+      return is_one_of(s, {"yes", "Yes", "YES", "off", "Off", "OFF"});
+    case 4:
+      return is_one_of(s, {"true", "True", "TRUE", "null", "Null", "NULL"});
+    case 5:
+      return is_one_of(s, {"false", "False", "FALSE"});
+    default:
+      return false;
+  }
+}
+
 // The quoting rule of the writer: true when `s` would not read back as the
 // same plain string.
 bool needs_quotes(std::string_view s) {
-  if (s.empty() || s.front() == ' ' || s.back() == ' ') return true;
-  if (std::string_view("!%&*-<=>?|@").find(s.front()) != std::string_view::npos) return true;
-  for (char ch : s) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (std::string_view("\t\n\r#,:[]{}\"'\\`").find(ch) != std::string_view::npos) return true;
-    if (c <= 0x06 || (c >= 0x0E && c <= 0x1A) || (c >= 0x1C && c <= 0x1F)) return true;
-  }
-  if (is_one_of(s, {"true", "false", "True", "False", "TRUE", "FALSE", "null", "Null", "NULL",
-                    "~",    "y",     "Y",    "n",     "N",    "yes",   "Yes",  "YES",  "no",
-                    "No",   "NO",    "on",   "On",    "ON",   "off",   "Off",  "OFF"})) {
+  static const QuoteTables TABLES;
+  if (s.empty() || s.back() == ' ' || TABLES.first[static_cast<unsigned char>(s.front())])
     return true;
+  for (char ch : s) {
+    if (TABLES.anywhere[static_cast<unsigned char>(ch)]) return true;
   }
-  if (s.starts_with(".") || s.starts_with("0x")) return true;
+  if (is_special_word(s) || s.starts_with("0x")) return true;
   if (is_decimal(s)) return true;  // integers included
   std::string_view word = s;
   if (word.front() == '+' || word.front() == '-') word.remove_prefix(1);
+  if (word.size() != 3 && word.size() != 8) return false;
   std::string lower(word);
   for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
   return lower == "inf" || lower == "infinity" || lower == "nan";
