@@ -251,6 +251,15 @@ TEST(Format, HostileInputIsRefusedQuickly) {
     EXPECT_FALSE(format::read_toml(input).has_value()) << input.substr(0, 60);
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(2)) << input.substr(0, 60);
   }
+  // Every line of the indented layouts is indented: 300,000 numbers 127 deep
+  // would print some 76 MB from a 600 KB input.
+  std::string wide_deep = std::string(126, '[');
+  for (int i = 0; i < 300000; ++i) wide_deep += "1,";
+  wide_deep += "1" + std::string(126, ']');
+  for (const char* target : {"json", "yaml"}) {
+    EXPECT_EQ(run(wide_deep, target).text(), "Output too large") << target;
+  }
+  EXPECT_TRUE(run(wide_deep, "csv").is_ok());
   // Nesting within the bound is read, and strings and floats do not count as depth.
   EXPECT_TRUE(run(std::string(200, '[') + std::string(200, ']') + " #", "json").is_ok());
   std::string wide = "[t]\nx = [";
