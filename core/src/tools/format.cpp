@@ -228,11 +228,11 @@ ToolResult to_csv(const JsonValue& value) {
 
 }  // namespace
 
-std::optional<JsonValue> read_json(std::string_view text) {
+std::optional<JsonValue> read_json(std::string_view text, boost::json::storage_ptr storage) {
   boost::json::parse_options options;
   options.max_depth = JSON_MAX_DEPTH;
   boost::json::basic_parser<JsonHandler> parser(options);
-  parser.handler().stack.reset();
+  parser.handler().stack.reset(std::move(storage));
   boost::json::error_code ec;
   const std::size_t used = parser.write_some(false, text.data(), text.size(), ec);
   if (ec || used != text.size() || !parser.done()) return std::nullopt;
@@ -261,7 +261,11 @@ std::vector<std::string> csv_header_cells(const std::vector<std::string_view>& k
 ToolResult format_tool(std::string_view input, const ToolOptions* options) {
   using namespace format;
   const std::string_view text = text::trim(input);
-  std::optional<JsonValue> value = read_json(text);
+  // The tree lives only for this call, so it is carved from one arena (with a
+  // first block on the stack) and freed at once.
+  unsigned char first_block[4096];
+  boost::json::monotonic_resource arena(first_block, sizeof first_block);
+  std::optional<JsonValue> value = read_json(text, &arena);
   if (!value) {
     if (auto documents = load_yaml(text); documents && !documents->empty()) {
       value = yaml_to_json(documents->front());

@@ -53,7 +53,9 @@ struct YamlNode {
 // One strict JSON document, nested at most 127 deep, with no number that
 // overflows to infinity. A repeated key keeps its first place and takes the
 // last value. Nothing when the text is no such document.
-[[nodiscard]] std::optional<JsonValue> read_json(std::string_view text);
+// The value's memory comes from `storage` (the default heap when null).
+[[nodiscard]] std::optional<JsonValue> read_json(std::string_view text,
+                                                 boost::json::storage_ptr storage = {});
 
 // load_yaml
 //

@@ -249,7 +249,21 @@ void append_inspection(const YamlNode& node, std::string& out) {
 // The identity of a key for the duplicate check: variant and content.
 std::string key_identity(const YamlNode& key) {
   std::string id;
-  append_item(key, id);
+  switch (key.kind) {
+    case Kind::String:
+      id.reserve(key.text.size() + 1);
+      id.append("S").append(key.text);
+      break;
+    case Kind::Real:
+      id.append("R").append(key.text);
+      break;
+    case Kind::Integer:
+      id.append("I").append(std::to_string(key.integer));
+      break;
+    default:
+      id.append("C");
+      append_item(key, id);
+  }
   return id;
 }
 
