@@ -414,10 +414,14 @@ bool needs_quotes(std::string_view s) {
   if (is_decimal(s)) return true;  // integers included
   std::string_view word = s;
   if (word.front() == '+' || word.front() == '-') word.remove_prefix(1);
-  if (word.size() != 3 && word.size() != 8) return false;
-  std::string lower(word);
-  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return lower == "inf" || lower == "infinity" || lower == "nan";
+  if (word.size() == 3 || word.size() == 8) {
+    std::string lower(word);
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    if (lower == "inf" || lower == "infinity" || lower == "nan") return true;
+  }
+  // Our own reader types "0o17", "++1" and "+.inf" as numbers; left plain they
+  // would come back as numbers, so they are quoted too.
+  return (s[0] == '0' || s[0] == '+') && type_plain(s).kind != Kind::String;
 }
 
 void write_yaml_string(std::string_view s, std::string& out) {
