@@ -28,8 +28,6 @@ ToolResult html_tool(std::string_view) { return not_built("html"); }
 
 ToolResult uuid_tool(std::string_view) { return not_built("uuid"); }
 
-ToolResult timestamp_tool(std::string_view) { return not_built("timestamp"); }
-
 ToolResult color_tool(std::string_view) { return not_built("color"); }
 
 ToolResult phone_tool(std::string_view, const ToolOptions*) { return not_built("phone"); }
@@ -59,8 +57,6 @@ ToolResult chinese_tool(std::string_view, const ToolOptions*) { return not_built
 ToolResult pinyin_tool(std::string_view, const ToolOptions*) { return not_built("pinyin"); }
 
 ToolResult romaji_tool(std::string_view) { return not_built("romaji"); }
-
-ToolResult calendar_tool(std::string_view) { return not_built("calendar"); }
 
 ToolResult geom_tool(std::string_view, const ToolOptions*) { return not_built("geom"); }
 
