@@ -2,6 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include "pelloriand/tool.h"
+#include "tools/calendar.h"
 
 namespace {
 
@@ -29,5 +30,23 @@ void BM_TimestampLocal(benchmark::State& state) {
   run_case(state, "timestamp", "2025-10-26T02:30:00");
 }
 BENCHMARK(BM_TimestampLocal);
+
+void BM_CalendarDate(benchmark::State& state) {
+  run_case(state, "calendar", "2025-03-15");
+}
+BENCHMARK(BM_CalendarDate);
+
+void BM_CalendarLeapMonth(benchmark::State& state) {
+  run_case(state, "calendar", "2025-07-30T10:00:00Z");
+}
+BENCHMARK(BM_CalendarLeapMonth);
+
+// What every call would cost if it built its eleven formatters afresh.
+void BM_CalendarFreshFormatters(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(tools::calendar::calendar_report(1741996800000, true));
+  }
+}
+BENCHMARK(BM_CalendarFreshFormatters)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
