@@ -117,6 +117,15 @@ TEST(Calendar, Errors) {
   }
 }
 
+TEST(Calendar, LongInputsAnswerPromptly) {
+  const std::string digits(2 << 20, '7');
+  EXPECT_EQ(run_tool("calendar", digits, nullptr).text(),
+            "Expected an ISO date like 2025-03-15 (or empty for today)");
+  EXPECT_EQ(line_of(calendar_ok("2025-03-15T10:30:00." + digits + "Z"), "gregorian:"),
+            "gregorian:  Saturday, March 15, 2025");
+  EXPECT_EQ(run_tool("calendar", "2025-03-15" + digits + "Z", nullptr).text(), "Out of range");
+}
+
 TEST(Calendar, EmptyInputIsToday) {
   for (std::string_view blank : {"", " \u3000\t"}) {
     const auto now = std::chrono::system_clock::now();

@@ -189,6 +189,15 @@ TEST(Timestamp, LocalFormsInBerlin) {
   }
 }
 
+TEST(Timestamp, LongInputsAnswerPromptly) {
+  TimeZoneScope zone("UTC");
+  const std::string digits(2 << 20, '7');
+  EXPECT_EQ(run_tool("timestamp", digits, nullptr).text(),
+            "Expected unix timestamp, ms, or ISO date");
+  EXPECT_EQ(run("2025-03-15T10:30:00." + digits + "Z").iso, "ISO:       2025-03-15T10:30:00.777Z");
+  EXPECT_EQ(run_tool("timestamp", "2025-03-15" + digits, nullptr).text(), "Invalid date");
+}
+
 TEST(Timestamp, LocalLineAtCalendarEdges) {
   TimeZoneScope zone("UTC");
   EXPECT_EQ(run("0000-01-01T00:00:00Z").local, "local:     1/1/0, 12:00:00 AM");
