@@ -10,10 +10,6 @@ ToolResult not_built(std::string_view id) { return ToolResult::error("Unknown to
 
 }  // namespace
 
-ToolResult timestamp_tool(std::string_view) { return not_built("timestamp"); }
-
-ToolResult calendar_tool(std::string_view) { return not_built("calendar"); }
-
 ToolResult geom_tool(std::string_view, const ToolOptions*) { return not_built("geom"); }
 
 }  // namespace pelloriand::tools
