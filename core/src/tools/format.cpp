@@ -12,6 +12,7 @@
 #include <boost/json/basic_parser_impl.hpp>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <utility>
 
 #include "number.h"
@@ -87,12 +88,13 @@ class JsonHandler {
     number_.append(s.data(), s.size());
     double d = 0;
     const auto [end, err] = std::from_chars(number_.data(), number_.data() + number_.size(), d);
-    const bool ok =
-        err == std::errc{} && end == number_.data() + number_.size() && std::isfinite(d);
-    // An underflow to zero is a number; only the overflow fails the reading.
-    const bool underflow = err == std::errc::result_out_of_range && std::abs(d) < 1;
+    // from_chars leaves `d` untouched when out of range; strtod tells an
+    // underflow (a number, read as zero) from an overflow (which fails).
+    if (err == std::errc::result_out_of_range) d = std::strtod(number_.c_str(), nullptr);
+    const bool ok = (err == std::errc{} || err == std::errc::result_out_of_range) &&
+                    end == number_.data() + number_.size() && std::isfinite(d);
     number_.clear();
-    if (!ok && !underflow) {
+    if (!ok) {
       ec = boost::json::error::exponent_overflow;
       return false;
     }
