@@ -31,7 +31,8 @@ TEST(RequestReader, RejectionTextsAndPositions) {
       {"nul", 400, "EOF while parsing a value at line 1 column 3"},
       {"5", 422, "invalid type: integer `5`, expected struct ConversionRequest at line 1 column 1"},
       {"-1.5e1", 422,
-       "invalid type: floating point `-15.0`, expected struct ConversionRequest at line 1 column 6"},
+       "invalid type: floating point `-15.0`, expected struct ConversionRequest at line 1 column "
+       "6"},
       {"\"a\\nb\"", 422,
        "invalid type: string \"a\\nb\", expected struct ConversionRequest at line 1 column 6"},
       {"null", 422, "invalid type: null, expected struct ConversionRequest at line 1 column 4"},
@@ -60,7 +61,8 @@ TEST(RequestReader, RejectionTextsAndPositions) {
       {"{\"tool\":\"\xff\",\"input\":\"\"}", 400,
        "tool: invalid unicode code point at line 1 column 11"},
       {"{\"tool\":\"\x01\",\"input\":\"\"}", 400,
-       "tool: control character (\\u0000-\\u001F) found while parsing a string at line 1 column 10"},
+       "tool: control character (\\u0000-\\u001F) found while parsing a string at line 1 column "
+       "10"},
       {R"({"x":[1,{"y":}],"tool":"a","input":"b"})", 400, "x: expected value at line 1 column 14"},
       {R"({"tool":1e999,"input":""})", 400, "tool: number out of range at line 1 column 13"},
       {R"(["a"])", 422,
@@ -106,8 +108,8 @@ TEST(RequestReader, FieldValues) {
 }
 
 TEST(RequestReader, DeepSkippedValueIsNoProblem) {
-  std::string body = R"({"tool":"a","input":"b","x":)" + std::string(500000, '[') +
-                     std::string(500000, ']') + "}";
+  std::string body =
+      R"({"tool":"a","input":"b","x":)" + std::string(500000, '[') + std::string(500000, ']') + "}";
   ConversionRequest r;
   EXPECT_FALSE(read_conversion_request(body, r));
 }
@@ -119,11 +121,20 @@ TEST(PortParser, KindsAndValues) {
     std::string kind;
   };
   const std::vector<Row> rows = {
-      {"8787", 8787, ""},  {"+8080", 8080, ""},        {"08080", 8080, ""},
-      {"0", 0, ""},        {"65535", 65535, ""},       {"", -1, "Empty"},
-      {"+", -1, "InvalidDigit"}, {"-", -1, "InvalidDigit"}, {" 8080", -1, "InvalidDigit"},
-      {"8080 ", -1, "InvalidDigit"}, {"-1", -1, "InvalidDigit"}, {"++1", -1, "InvalidDigit"},
-      {"8o8o", -1, "InvalidDigit"}, {"65536", -1, "PosOverflow"},
+      {"8787", 8787, ""},
+      {"+8080", 8080, ""},
+      {"08080", 8080, ""},
+      {"0", 0, ""},
+      {"65535", 65535, ""},
+      {"", -1, "Empty"},
+      {"+", -1, "InvalidDigit"},
+      {"-", -1, "InvalidDigit"},
+      {" 8080", -1, "InvalidDigit"},
+      {"8080 ", -1, "InvalidDigit"},
+      {"-1", -1, "InvalidDigit"},
+      {"++1", -1, "InvalidDigit"},
+      {"8o8o", -1, "InvalidDigit"},
+      {"65536", -1, "PosOverflow"},
       {"99999999999999999999", -1, "PosOverflow"},
   };
   for (const Row& row : rows) {
@@ -141,9 +152,16 @@ TEST(PortParser, KindsAndValues) {
 
 TEST(DurationText, PlainAndExponentForms) {
   const std::vector<std::pair<double, std::string>> rows = {
-      {0.0, "0.0"},         {0.0312, "0.0312"},   {12.0, "12.0"},     {0.00001, "0.00001"},
-      {1e-6, "1e-6"},       {2.5e-7, "2.5e-7"},   {1e16, "1e+16"},    {1e15, "1000000000000000.0"},
-      {123.456, "123.456"}, {1.5e17, "1.5e+17"},
+      {0.0, "0.0"},
+      {0.0312, "0.0312"},
+      {12.0, "12.0"},
+      {0.00001, "0.00001"},
+      {1e-6, "1e-6"},
+      {2.5e-7, "2.5e-7"},
+      {1e16, "1e+16"},
+      {1e15, "1000000000000000.0"},
+      {123.456, "123.456"},
+      {1.5e17, "1.5e+17"},
       {std::numeric_limits<double>::infinity(), "null"},
   };
   for (const auto& [value, text] : rows) {
@@ -256,13 +274,15 @@ TEST(LogFilter, SameKeyReplacesWhateverTheLevel) {
 
 TEST(LogLayout, PlainAndColoured) {
   using namespace std::chrono;
-  auto t = sys_days{year{2025} / 3 / 15} + hours{10} + minutes{4} + seconds{5} + microseconds{123456};
+  auto t =
+      sys_days{year{2025} / 3 / 15} + hours{10} + minutes{4} + seconds{5} + microseconds{123456};
   EXPECT_EQ(log::format_line(t, log::Level::info, "pelloriand_server",
                              "Pelloriand API listening on http://127.0.0.1:8787 (localhost only)",
                              {}, false),
             "2025-03-15T10:04:05.123456Z  INFO pelloriand_server: Pelloriand API listening on "
             "http://127.0.0.1:8787 (localhost only)\n");
-  EXPECT_EQ(log::format_line(t, log::Level::trace, "t", "m", {{"status", "415", false}, {"b", "x\"y", true}}, false),
+  EXPECT_EQ(log::format_line(t, log::Level::trace, "t", "m",
+                             {{"status", "415", false}, {"b", "x\"y", true}}, false),
             "2025-03-15T10:04:05.123456Z TRACE t: m status=415 b=\"x\\\"y\"\n");
   EXPECT_EQ(log::format_line(t, log::Level::warn, "t", "m", {}, true),
             "\x1b[2m2025-03-15T10:04:05.123456Z\x1b[0m \x1b[33m WARN\x1b[0m \x1b[2mt\x1b[0m\x1b[2m:"

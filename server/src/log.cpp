@@ -48,7 +48,8 @@ bool is_number_text(const std::string& s, bool allow_fraction) {
   } else {
     (void)std::strtoll(s.c_str(), &end, 10);
   }
-  return errno == 0 && end == s.c_str() + s.size() && !std::isspace(static_cast<unsigned char>(s[0]));
+  return errno == 0 && end == s.c_str() + s.size() &&
+         !std::isspace(static_cast<unsigned char>(s[0]));
 }
 
 bool is_target_char(char c) {
@@ -62,29 +63,38 @@ auto specificity(const Directive& d) {
   for (const FieldMatch& f : d.fields) {
     fields.emplace_back(f.value.has_value(), f.name, f.value ? std::string_view(*f.value) : "");
   }
-  return std::make_tuple(d.target ? static_cast<long>(d.target->size()) : -1L,
-                         d.span.has_value(), d.fields.size(), d.target, d.span,
-                         std::move(fields));
+  return std::make_tuple(d.target ? static_cast<long>(d.target->size()) : -1L, d.span.has_value(),
+                         d.fields.size(), d.target, d.span, std::move(fields));
 }
 
 const char* level_word(Level level) {
   switch (level) {
-    case Level::trace: return "TRACE";
-    case Level::debug: return "DEBUG";
-    case Level::info: return " INFO";
-    case Level::warn: return " WARN";
-    case Level::error: return "ERROR";
+    case Level::trace:
+      return "TRACE";
+    case Level::debug:
+      return "DEBUG";
+    case Level::info:
+      return " INFO";
+    case Level::warn:
+      return " WARN";
+    case Level::error:
+      return "ERROR";
   }
   return "";
 }
 
 const char* level_style(Level level) {
   switch (level) {
-    case Level::trace: return "\x1b[35m";
-    case Level::debug: return "\x1b[34m";
-    case Level::info: return "\x1b[32m";
-    case Level::warn: return "\x1b[33m";
-    case Level::error: return "\x1b[31m";
+    case Level::trace:
+      return "\x1b[35m";
+    case Level::debug:
+      return "\x1b[34m";
+    case Level::info:
+      return "\x1b[32m";
+    case Level::warn:
+      return "\x1b[33m";
+    case Level::error:
+      return "\x1b[31m";
   }
   return "";
 }
@@ -93,12 +103,23 @@ void append_quoted(std::string& out, std::string_view v) {
   out += '"';
   for (char c : v) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default: out += c;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        out += c;
     }
   }
   out += '"';
@@ -207,7 +228,8 @@ bool Filter::enabled(Level level, std::string_view target, const std::vector<Fie
     // The service opens no spans, so a span condition never holds.
     if (d.span) continue;
     bool fields_hold = std::all_of(d.fields.begin(), d.fields.end(), [&](const FieldMatch& m) {
-      return std::any_of(fields.begin(), fields.end(), [&](const Field& f) { return m.matches(f); });
+      return std::any_of(fields.begin(), fields.end(),
+                         [&](const Field& f) { return m.matches(f); });
     });
     if (!fields_hold) continue;
     return static_cast<int>(level) <= d.level;
@@ -260,7 +282,8 @@ std::string format_line(std::chrono::system_clock::time_point time, Level level,
                  tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
                  fraction, reset);
   if (color) {
-    fmt::format_to(std::back_inserter(out), "{}{}{} ", level_style(level), level_word(level), reset);
+    fmt::format_to(std::back_inserter(out), "{}{}{} ", level_style(level), level_word(level),
+                   reset);
     fmt::format_to(std::back_inserter(out), "{}{}{}{}:{} ", dim, target, reset, dim, reset);
   } else {
     fmt::format_to(std::back_inserter(out), "{} {}: ", level_word(level), target);
@@ -270,8 +293,10 @@ std::string format_line(std::chrono::system_clock::time_point time, Level level,
     out += ' ';
     if (color) out += "\x1b[3m";
     out += f.name;
-    if (color) out += "\x1b[0m\x1b[2m=\x1b[0m";
-    else out += '=';
+    if (color)
+      out += "\x1b[0m\x1b[2m=\x1b[0m";
+    else
+      out += '=';
     if (f.quoted) {
       append_quoted(out, f.value);
     } else {

@@ -36,7 +36,7 @@ struct Field {
 // or (anything else) a regular expression the whole value text must match.
 struct FieldMatch {
   std::string name;
-  std::optional<std::string> value;  // as written
+  std::optional<std::string> value;           // as written
   std::shared_ptr<const std::regex> pattern;  // set when value is no bool/number
   bool matches(const Field& field) const;
 };

@@ -53,7 +53,8 @@ unsigned worker_count() {
     }
     n = n * 10 + static_cast<unsigned>(c - '0');
   }
-  if (!ok) fatal("TOKIO_WORKER_THREADS must be usize", "invalid digit found in string, value: " + *value);
+  if (!ok)
+    fatal("TOKIO_WORKER_THREADS must be usize", "invalid digit found in string, value: " + *value);
   if (n == 0) fatal("TOKIO_WORKER_THREADS cannot be set to 0", *value);
   if (n > 4096) fatal("failed to build tokio runtime", "too many worker threads: " + *value);
   return static_cast<unsigned>(n);

@@ -21,8 +21,8 @@ namespace {
 struct Failure {
   bool data;  // wrong shape (422) rather than syntax (400)
   std::string message;
-  std::size_t index;    // byte offset the position is computed from
-  bool has_position;    // data errors get their position where they surface
+  std::size_t index;  // byte offset the position is computed from
+  bool has_position;  // data errors get their position where they surface
 };
 
 constexpr std::string_view EXPECTED_STRUCT = "struct ConversionRequest";
@@ -60,12 +60,24 @@ std::string debug_string(std::string_view s) {
   while (i < s.size()) {
     char32_t c = text::next_code_point(s, i);
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case 0: out += "\\0"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case 0:
+        out += "\\0";
+        break;
       default:
         if (c < 0x20 || (c >= 0x7f && c < 0xa0)) {
           out += fmt::format("\\u{{{:x}}}", static_cast<unsigned>(c));
@@ -163,17 +175,36 @@ class Reader {
   void escape(std::string& out) {
     int ch = next();
     switch (ch) {
-      case -1: fail("EOF while parsing a string");
-      case '"': out += '"'; return;
-      case '\\': out += '\\'; return;
-      case '/': out += '/'; return;
-      case 'b': out += '\b'; return;
-      case 'f': out += '\f'; return;
-      case 'n': out += '\n'; return;
-      case 'r': out += '\r'; return;
-      case 't': out += '\t'; return;
-      case 'u': break;
-      default: fail("invalid escape");
+      case -1:
+        fail("EOF while parsing a string");
+      case '"':
+        out += '"';
+        return;
+      case '\\':
+        out += '\\';
+        return;
+      case '/':
+        out += '/';
+        return;
+      case 'b':
+        out += '\b';
+        return;
+      case 'f':
+        out += '\f';
+        return;
+      case 'n':
+        out += '\n';
+        return;
+      case 'r':
+        out += '\r';
+        return;
+      case 't':
+        out += '\t';
+        return;
+      case 'u':
+        break;
+      default:
+        fail("invalid escape");
     }
     std::uint16_t n1 = hex4();
     char32_t c = n1;
@@ -217,10 +248,22 @@ class Reader {
       ++pos_;
       int e = next();
       switch (e) {
-        case -1: fail("EOF while parsing a string");
-        case '"': case '\\': case '/': case 'b': case 'f': case 'n': case 'r': case 't': break;
-        case 'u': hex4(); break;
-        default: fail("invalid escape");
+        case -1:
+          fail("EOF while parsing a string");
+        case '"':
+        case '\\':
+        case '/':
+        case 'b':
+        case 'f':
+        case 'n':
+        case 'r':
+        case 't':
+          break;
+        case 'u':
+          hex4();
+          break;
+        default:
+          fail("invalid escape");
       }
     }
   }
@@ -305,18 +348,34 @@ class Reader {
   [[noreturn]] void wrong_type(std::string_view expected) {
     int c = peek_non_ws();
     switch (c) {
-      case 'n': eat(); ident("ull"); invalid_type("null", expected);
-      case 't': eat(); ident("rue"); invalid_type("boolean `true`", expected);
-      case 'f': eat(); ident("alse"); invalid_type("boolean `false`", expected);
-      case '-': eat(); { std::string found = number_found(true); invalid_type(found, expected); }
+      case 'n':
+        eat();
+        ident("ull");
+        invalid_type("null", expected);
+      case 't':
+        eat();
+        ident("rue");
+        invalid_type("boolean `true`", expected);
+      case 'f':
+        eat();
+        ident("alse");
+        invalid_type("boolean `false`", expected);
+      case '-':
+        eat();
+        {
+          std::string found = number_found(true);
+          invalid_type(found, expected);
+        }
       case '"': {
         eat();
         std::string s;
         string_into(s);
         invalid_type("string " + debug_string(s), expected);
       }
-      case '[': invalid_type("sequence", expected);
-      case '{': invalid_type("map", expected);
+      case '[':
+        invalid_type("sequence", expected);
+      case '{':
+        invalid_type("map", expected);
       default:
         if (c >= '0' && c <= '9') {
           std::string found = number_found(false);
@@ -343,13 +402,30 @@ class Reader {
       int c = peek_non_ws();
       bool opened = false;
       switch (c) {
-        case -1: peek_fail("EOF while parsing a value");
-        case 'n': eat(); ident("ull"); break;
-        case 't': eat(); ident("rue"); break;
-        case 'f': eat(); ident("alse"); break;
-        case '-': eat(); skip_number(); break;
-        case '"': eat(); skip_string(); break;
-        case '[': case '{':
+        case -1:
+          peek_fail("EOF while parsing a value");
+        case 'n':
+          eat();
+          ident("ull");
+          break;
+        case 't':
+          eat();
+          ident("rue");
+          break;
+        case 'f':
+          eat();
+          ident("alse");
+          break;
+        case '-':
+          eat();
+          skip_number();
+          break;
+        case '"':
+          eat();
+          skip_string();
+          break;
+        case '[':
+        case '{':
           eat();
           stack.push_back(static_cast<char>(c));
           opened = true;
@@ -377,7 +453,8 @@ class Reader {
           accept_comma = true;
           continue;
         }
-        if (d < 0) peek_fail(frame == '[' ? "EOF while parsing a list" : "EOF while parsing an object");
+        if (d < 0)
+          peek_fail(frame == '[' ? "EOF while parsing a list" : "EOF while parsing an object");
         if (accept_comma) peek_fail(frame == '[' ? "expected `,` or `]`" : "expected `,` or `}`");
         break;
       }
@@ -541,10 +618,10 @@ void read_struct(Reader& r, ConversionRequest& out) {
       for (int i = 0; i < 3; ++i) {
         if (!r.next_element(first)) {
           if (i < 2) {
-            throw Failure{true,
-                          fmt::format("invalid length {}, expected {} with 3 elements", i,
-                                      EXPECTED_STRUCT),
-                          0, false};
+            throw Failure{
+                true,
+                fmt::format("invalid length {}, expected {} with 3 elements", i, EXPECTED_STRUCT),
+                0, false};
           }
           break;
         }
@@ -579,10 +656,15 @@ void read_struct(Reader& r, ConversionRequest& out) {
   std::optional<Failure> inner;
   try {
     while (r.next_key(first, key)) {
-      enum { TOOL, INPUT, OPTIONS, OTHER } field = key == "tool"      ? TOOL
-                                                   : key == "input"   ? INPUT
-                                                   : key == "options" ? OPTIONS
-                                                                      : OTHER;
+      enum {
+        TOOL,
+        INPUT,
+        OPTIONS,
+        OTHER
+      } field = key == "tool"      ? TOOL
+                : key == "input"   ? INPUT
+                : key == "options" ? OPTIONS
+                                   : OTHER;
       bool* seen = field == TOOL ? &have_tool : field == INPUT ? &have_input : &have_options;
       if (field != OTHER && *seen) {
         throw Failure{true, fmt::format("duplicate field `{}`", key), 0, false};
@@ -590,10 +672,18 @@ void read_struct(Reader& r, ConversionRequest& out) {
       r.colon();
       r.path = key;
       switch (field) {
-        case TOOL: r.string_value(out.tool); break;
-        case INPUT: r.string_value(out.input); break;
-        case OPTIONS: r.options_value(out.options); break;
-        case OTHER: r.skip_value(); break;
+        case TOOL:
+          r.string_value(out.tool);
+          break;
+        case INPUT:
+          r.string_value(out.input);
+          break;
+        case OPTIONS:
+          r.options_value(out.options);
+          break;
+        case OTHER:
+          r.skip_value();
+          break;
       }
       r.path.clear();
       if (field != OTHER) *seen = true;
@@ -616,8 +706,7 @@ void read_struct(Reader& r, ConversionRequest& out) {
 
 }  // namespace
 
-std::optional<RequestError> read_conversion_request(std::string_view body,
-                                                    ConversionRequest& out) {
+std::optional<RequestError> read_conversion_request(std::string_view body, ConversionRequest& out) {
   Reader r(body);
   try {
     read_struct(r, out);

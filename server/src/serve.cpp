@@ -9,11 +9,10 @@
 //   connections; 30 s for a body and for writing an answer.
 #include "serve.h"
 
-#include <netdb.h>
-#include <sys/socket.h>
-
 #include <arpa/inet.h>
 #include <fmt/format.h>
+#include <netdb.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <boost/asio.hpp>
@@ -308,7 +307,8 @@ struct Worker {
   asio::executor_work_guard<asio::io_context::executor_type> guard{context.get_executor()};
 };
 
-asio::awaitable<void> accept_loop(tcp::acceptor& acceptor, std::vector<std::unique_ptr<Worker>>& workers,
+asio::awaitable<void> accept_loop(tcp::acceptor& acceptor,
+                                  std::vector<std::unique_ptr<Worker>>& workers,
                                   ToolFilter filter) {
   std::size_t next = 0;
   asio::steady_timer pause(acceptor.get_executor());

@@ -16,19 +16,25 @@
 namespace pelloriand::server {
 
 const ToolEntry TOOL_CATALOGUE[28] = {
-    {"math", "Math"},         {"unit", "Unit"},           {"base64", "Base64"},
-    {"slug", "Slugify"},      {"case", "Case"},           {"base", "Number base"},
-    {"url", "URL"},           {"html", "HTML"},           {"uuid", "UUID"},
-    {"timestamp", "Timestamp"}, {"color", "Color"},       {"phone", "Phone"},
-    {"thermo", "Thermo"},     {"dms", "DMS"},             {"utm", "UTM"},
-    {"mercator", "Web Mercator"}, {"geodesic", "Geodesic"}, {"mgrs", "MGRS"},
-    {"geohash", "Geohash"},   {"pluscode", "Plus code"},  {"charset", "Charset"},
-    {"format", "Format"},     {"chinese", "Chinese"},     {"pinyin", "Pinyin"},
-    {"romaji", "Romaji"},     {"calendar", "Calendar"},   {"geom", "Geom"},
-    {"crs", "CRS"},
+    {"math", "Math"},         {"unit", "Unit"},
+    {"base64", "Base64"},     {"slug", "Slugify"},
+    {"case", "Case"},         {"base", "Number base"},
+    {"url", "URL"},           {"html", "HTML"},
+    {"uuid", "UUID"},         {"timestamp", "Timestamp"},
+    {"color", "Color"},       {"phone", "Phone"},
+    {"thermo", "Thermo"},     {"dms", "DMS"},
+    {"utm", "UTM"},           {"mercator", "Web Mercator"},
+    {"geodesic", "Geodesic"}, {"mgrs", "MGRS"},
+    {"geohash", "Geohash"},   {"pluscode", "Plus code"},
+    {"charset", "Charset"},   {"format", "Format"},
+    {"chinese", "Chinese"},   {"pinyin", "Pinyin"},
+    {"romaji", "Romaji"},     {"calendar", "Calendar"},
+    {"geom", "Geom"},         {"crs", "CRS"},
 };
 
-bool accept_all_tools(const ToolEntry&) { return true; }
+bool accept_all_tools(const ToolEntry&) {
+  return true;
+}
 
 namespace {
 
@@ -57,17 +63,28 @@ bool iequals(std::string_view a, std::string_view b) {
 
 std::string_view status_reason(int status) {
   switch (status) {
-    case 100: return "Continue";
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 413: return "Payload Too Large";
-    case 415: return "Unsupported Media Type";
-    case 422: return "Unprocessable Entity";
-    case 431: return "Request Header Fields Too Large";
-    case 500: return "Internal Server Error";
+    case 100:
+      return "Continue";
+    case 200:
+      return "OK";
+    case 400:
+      return "Bad Request";
+    case 404:
+      return "Not Found";
+    case 405:
+      return "Method Not Allowed";
+    case 408:
+      return "Request Timeout";
+    case 413:
+      return "Payload Too Large";
+    case 415:
+      return "Unsupported Media Type";
+    case 422:
+      return "Unprocessable Entity";
+    case 431:
+      return "Request Header Fields Too Large";
+    case 500:
+      return "Internal Server Error";
   }
   return "Unknown";
 }
@@ -264,7 +281,8 @@ void handle_convert(std::string_view body, ConversionRequest& scratch, Response&
   if (elapsed.count() < 0) elapsed = elapsed.zero();
   auto secs = std::chrono::duration_cast<std::chrono::seconds>(elapsed);
   auto nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed - secs);
-  double ms = (static_cast<double>(secs.count()) + static_cast<double>(nanos.count()) / 1e9) * 1000.0;
+  double ms =
+      (static_cast<double>(secs.count()) + static_cast<double>(nanos.count()) / 1e9) * 1000.0;
 
   std::string& out = response.body;
   out.clear();
@@ -300,8 +318,9 @@ void write_response(const Response& response, bool keep_alive, bool http10_keep_
     out += response.allow;
     out += "\r\n";
   }
-  out += "access-control-allow-origin: *\r\n"
-         "vary: origin, access-control-request-method, access-control-request-headers\r\n";
+  out +=
+      "access-control-allow-origin: *\r\n"
+      "vary: origin, access-control-request-method, access-control-request-headers\r\n";
   if (response.preflight) {
     out += "access-control-allow-methods: *\r\naccess-control-allow-headers: *\r\n";
   } else {
@@ -346,9 +365,12 @@ std::optional<std::uint16_t> parse_port(std::string_view text, PortError& error)
 
 std::string_view port_error_kind(PortError error) {
   switch (error) {
-    case PortError::empty: return "Empty";
-    case PortError::invalid_digit: return "InvalidDigit";
-    case PortError::pos_overflow: return "PosOverflow";
+    case PortError::empty:
+      return "Empty";
+    case PortError::invalid_digit:
+      return "InvalidDigit";
+    case PortError::pos_overflow:
+      return "PosOverflow";
   }
   return "";
 }

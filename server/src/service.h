@@ -32,10 +32,10 @@ using ToolFilter = bool (*)(const ToolEntry&);
 //
 // What the router makes of a method and a request target.
 enum class Route {
-  index,             // GET or HEAD /
-  tools,             // GET or HEAD /v1/tools
-  convert,           // POST /v1/convert
-  options,           // OPTIONS, any path
+  index,    // GET or HEAD /
+  tools,    // GET or HEAD /v1/tools
+  convert,  // POST /v1/convert
+  options,  // OPTIONS, any path
   method_not_allowed,
   not_found,
 };
