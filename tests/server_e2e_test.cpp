@@ -17,6 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include "json.h"
+#include "pelloriand/tool.h"
+
 namespace {
 
 using Env = std::map<std::string, std::string>;
@@ -292,6 +295,73 @@ TEST_F(Running, RouterDefaultsAndCors) {
 }
 
 // One row per behaviour; tools add rows as they land.
+// One request per catalogue tool: the answer must carry exactly what run_tool
+// gives for the same input and options, escaped as a JSON string.
+TEST_F(Running, EveryToolAnswersThroughTheEndpoint) {
+  struct Row {
+    std::string tool, input, target;  // an empty target sends no options
+  };
+  const std::vector<Row> rows = {
+      {"math", "2pi + sin(pi/4)^2", ""},
+      {"unit", "5 km mi", ""},
+      {"base64", "héllo", ""},
+      {"slug", "Hello World userID", ""},
+      {"case", "hello world", "camel"},
+      {"base", "0xff", ""},
+      {"url", "a b&c", ""},
+      {"html", "<b>\"x\"</b>", ""},
+      {"uuid", "{123e4567-e89b-12d3-a456-426614174000}", ""},
+      {"color", "#3498db", ""},
+      {"phone", "+14155552671", ""},
+      {"thermo", "water 100 c psat", ""},
+      {"dms", "40.7128, -74.0060", ""},
+      {"utm", "38.8977, -77.0365", ""},
+      {"mercator", "51.5, -0.12", ""},
+      {"geodesic", "51.5,-0.12 48.85,2.35", ""},
+      {"mgrs", "38.8977, -77.0365", ""},
+      {"geohash", "ezs42", ""},
+      {"pluscode", "47.365590, 8.524997", ""},
+      {"charset", "48 65 6c 6c 6f", "utf-8"},
+      {"format", "{\"a\": [1, 2]}", "toml"},
+      {"chinese", "汉语", "s2t"},
+      {"pinyin", "中文", "numbers"},
+      {"romaji", "ひらがな", ""},
+      {"calendar", "2025-03-15", ""},
+      {"geom", "{\"type\":\"Point\",\"coordinates\":[2.35,48.85]}", ""},
+      {"crs", "EPSG:4326 EPSG:3857 51.5 -0.12", ""},
+  };
+  for (const Row& row : rows) {
+    std::string body = "{\"tool\":";
+    pelloriand::json::write_json_string(row.tool, body);
+    body += ",\"input\":";
+    pelloriand::json::write_json_string(row.input, body);
+    pelloriand::ToolOptions options;
+    if (!row.target.empty()) {
+      options.emplace("target", row.target);
+      body += ",\"options\":{\"target\":";
+      pelloriand::json::write_json_string(row.target, body);
+      body += "}";
+    }
+    body += "}";
+    const pelloriand::ToolResult expected =
+        pelloriand::run_tool(row.tool, row.input, row.target.empty() ? nullptr : &options);
+    EXPECT_TRUE(expected.is_ok()) << row.tool << ": " << expected.text();
+    std::string prefix = "{\"ok\":true,\"output\":";
+    pelloriand::json::write_json_string(expected.text(), prefix);
+    prefix += ",\"error\":null,\"durationMs\":";
+
+    auto a = ask(port_, post(body));
+    ASSERT_TRUE(a) << row.tool;
+    EXPECT_EQ(a->status, 200) << row.tool;
+    EXPECT_EQ(a->body.rfind(prefix, 0), 0u) << row.tool << "\n -> " << a->body;
+  }
+  // The clock-dependent tool: only the shape of its answer is fixed.
+  auto a = ask(port_, post(R"({"tool":"timestamp","input":"0"})"));
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->body.rfind(R"({"ok":true,"output":"unix:      0\nms:        0\nnow unix:  )", 0), 0u)
+      << a->body;
+}
+
 TEST_F(Running, ConversionAnswers) {
   struct Row {
     std::string body;
