@@ -14,6 +14,13 @@ void BM_DispatchUnknownLongId(benchmark::State& state) {
 }
 BENCHMARK(BM_DispatchUnknownLongId);
 
+void BM_DispatchKnownIdTrivialTool(benchmark::State& state) {
+  // "slug" of the empty text does no work of its own and allocates nothing, so
+  // this is the dispatch cost plus one function call.
+  for (auto _ : state) benchmark::DoNotOptimize(run_tool("slug", "", nullptr));
+}
+BENCHMARK(BM_DispatchKnownIdTrivialTool);
+
 void BM_FormatShortest(benchmark::State& state) {
   double x = 0.1;
   for (auto _ : state) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "text.h"
 #include "tools/entries.h"
 
 namespace pelloriand::tools {
@@ -111,6 +112,84 @@ TEST(ParseCoordinates, FirstAcceptablePair) {
     if (got) {
       EXPECT_EQ(got->latitude, row.expected->first) << "input: " << row.input;
       EXPECT_EQ(got->longitude, row.expected->second) << "input: " << row.input;
+    }
+  }
+}
+
+// The reader shares work between start positions to stay linear; this is the
+// search written out literally (every start, every second start, every cut of
+// the text between), to compare against on random short texts.
+std::optional<LatLng> parse_coordinates_literally(std::string_view input) {
+  const std::string_view t = text::trim(input);
+  const auto is_ws = [](char32_t c) { return text::is_white_space(c); };
+  const auto chars_of = [](std::string_view s) {
+    std::u32string out;
+    for (std::size_t p = 0; p < s.size();) out.push_back(text::next_code_point(s, p));
+    return out;
+  };
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    const auto first = geo::scan_number(t, i);
+    if (!first) continue;
+    for (std::size_t j = first->end + 1; j <= t.size(); ++j) {
+      const auto second = geo::scan_number(t, j);
+      if (!second) continue;
+      const std::u32string b = chars_of(t.substr(first->end, j - first->end));
+      std::optional<char32_t> letter;
+      bool accepted = false;
+      for (std::size_t cut = 0; cut < b.size() && !accepted; ++cut) {
+        std::size_t k = 0;
+        while (k < cut && is_ws(b[k])) ++k;
+        if (k < cut && b[k] == U'°') {
+          ++k;
+          while (k < cut && is_ws(b[k])) ++k;
+        }
+        char32_t l = 0;
+        if (k < cut && std::u32string_view(U"NSns").find(b[k]) != std::u32string_view::npos)
+          l = b[k++];
+        if (k != cut) continue;
+        bool tail = true;
+        for (std::size_t m = cut; m < b.size(); ++m)
+          tail = tail && (is_ws(b[m]) || b[m] == U',' || b[m] == U';');
+        if (tail) {
+          accepted = true;
+          letter = l;
+        }
+      }
+      if (!accepted) continue;
+      LatLng p{first->value, second->value};
+      std::size_t q = second->end;
+      geo::skip_whitespace(t, q);
+      if (t.substr(q).starts_with("°")) {
+        q += 2;
+        geo::skip_whitespace(t, q);
+      }
+      if (*letter == U'S' || *letter == U's') p.latitude = -std::abs(p.latitude);
+      if (q < t.size() && (t[q] == 'W' || t[q] == 'w')) p.longitude = -std::abs(p.longitude);
+      if (std::abs(p.latitude) <= 90 && std::abs(p.longitude) <= 180) return p;
+      return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+TEST(ParseCoordinates, AgreesWithTheLiteralSearch) {
+  const std::string_view pieces[] = {"1", "2", "9", "95", ".", "-", "+",      " ", ",",      ";",
+                                     "°", "N", "s", "E",  "w", "x", "\u00a0", "′", "123.45", "0"};
+  std::uint32_t seed = 12345;
+  for (int round = 0; round < 20000; ++round) {
+    std::string input;
+    seed = seed * 1664525 + 1013904223;
+    const int count = 1 + static_cast<int>(seed >> 28);
+    for (int k = 0; k < count; ++k) {
+      seed = seed * 1664525 + 1013904223;
+      input += pieces[(seed >> 16) % std::size(pieces)];
+    }
+    const auto fast = geo::parse_coordinates(input);
+    const auto literal = parse_coordinates_literally(input);
+    ASSERT_EQ(fast.has_value(), literal.has_value()) << "input: " << input;
+    if (fast) {
+      EXPECT_EQ(fast->latitude, literal->latitude) << "input: " << input;
+      EXPECT_EQ(fast->longitude, literal->longitude) << "input: " << input;
     }
   }
 }

@@ -1,6 +1,7 @@
 // UTM / MGRS grid helpers and the utm, mgrs and pluscode tools.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -300,6 +301,102 @@ TEST(MgrsTool, ForwardAndReverse) {
   }
   EXPECT_EQ(mgrs_tool("18SUJ").text().substr(mgrs_tool("18SUJ").text().find('\n')),
             "\nprecision: ±100000 m");
+}
+
+TEST(PluscodeTool, EncodeAndDecode) {
+  const std::string length = "Plus-code length is 2, 4, 6, 8, 10…15";
+  const std::string short_code = "Short codes need a reference location — paste a full code";
+  const auto zurich = [](std::string code) {
+    return "plus:     " + code + "\nlat/lng:  47.365590, 8.524997";
+  };
+  check_rows(
+      pluscode_tool,
+      {
+          {"40.7128, -74.0060", "plus:     87G7PX7V+4J\nlat/lng:  40.712800, -74.006000"},
+          {"38.8977, -77.0365", "plus:     87C4VXX7+3C\nlat/lng:  38.897700, -77.036500"},
+          {"47.365590, 8.524997", zurich("8FVC9G8F+6X")},
+          {"47.365590, 8.524997, 11", zurich("8FVC9G8F+6XQ")},
+          {"47.365590, 8.524997, 15", zurich("8FVC9G8F+6XQQ435")},
+          {"47.365590, 8.524997, 8", zurich("8FVC9G8F+")},
+          {"47.365590, 8.524997, 6", zurich("8FVC9G00+")},
+          {"47.365590, 8.524997, 2", zurich("8F000000+")},
+          {"90, 180", "plus:     C2X2X2X2+X2\nlat/lng:  90.000000, 180.000000"},
+          {"90, 0, 15", "plus:     CFX2X2X2+X2RRRRR\nlat/lng:  90.000000, 0.000000"},
+          {"-90, -180", "plus:     22222222+22\nlat/lng:  -90.000000, -180.000000"},
+          {"0, 0", "plus:     6FG22222+22\nlat/lng:  0.000000, 0.000000"},
+          {"87G7PX7V+4J",
+           "center:   40.712812, -74.005938\ncell:     ±7 m lat × ±5 m lng (10 chars)"},
+          {"8fvc9g8f+6x",
+           "center:   47.365562, 8.524938\ncell:     ±7 m lat × ±5 m lng (10 chars)"},
+          {"8FVC9G8F6X+",
+           "center:   47.365562, 8.524938\ncell:     ±7 m lat × ±5 m lng (10 chars)"},
+          {"8FVC9G8F+",
+           "center:   47.366250, 8.523750\ncell:     ±139 m lat × ±94 m lng (8 chars)"},
+          {"8FVC9G8F+6XQQ",
+           "center:   47.365592, 8.524996\ncell:     ±1 m lat × ±1 m lng (12 chars)"},
+          {"9C3W9QCJ+2VX",
+           "center:   51.370112, -1.217766\ncell:     ±1 m lat × ±1 m lng (11 chars)"},
+          {"8FVC9G8F+6XQQ435" + std::string(2 << 20, 'X'),
+           "center:   47.365590, 8.524997\ncell:     ±1 m lat × ±1 m lng (15 chars)"},
+          error("47.365590, 8.524997, 9", length),
+          error("47.365590, 8.524997, 10.5", length),
+          error("47.365590, 8.524997, 16", length),
+          error("91, 0", "Latitude must be within ±90°, longitude within ±180°"),
+          error("0, 190", "Latitude must be within ±90°, longitude within ±180°"),
+          error("abc", "Expected lat,lng or a plus code like 87G7PX7V+4J"),
+          error("1 " + std::string(400, '9'), "Expected lat,lng or a plus code like 87G7PX7V+4J"),
+          error("8FVC0000+", short_code),
+          error("8FVC9G00+", short_code),
+          error("+", short_code),
+          error("8FVC9G8F+6A", "\"A\" is not a plus-code character"),
+          error("8FVC9G8F+6é", "\"É\" is not a plus-code character"),
+          error("+48.85, 2.35", "\".\" is not a plus-code character"),
+          error("8FVC9G8F+6",
+                "Plus codes have 8 or 10 to 15 digits — one digit after \"+\" is incomplete"),
+          error("F2222222+22", "\"F\" cannot start a plus code (latitude digits run to C)"),
+          error("2W222222+22",
+                "\"W\" cannot be a plus code's second digit (longitude digits run to V)"),
+          error("", "Empty input"),
+      });
+  // Encoding then decoding lands inside the encoded cell.
+  for (double lat : {-89.9, -33.8688, -0.00001, 0.0, 40.7128, 89.99999}) {
+    for (double lng : {-179.99999, -74.006, 0.0, 8.524997, 179.99999}) {
+      for (int len : {8, 10, 11, 15}) {
+        const std::string in = number::format_decimals(lat, 6) + " " +
+                               number::format_decimals(lng, 6) + " " + std::to_string(len);
+        const std::string code = pluscode_tool(in).text().substr(10, 16);
+        const std::string decoded = pluscode_tool(code.substr(0, code.find('\n'))).text();
+        ASSERT_EQ(decoded.substr(0, 10), "center:   ") << in << " -> " << code;
+        const double clat = std::strtod(decoded.c_str() + 10, nullptr);
+        const double clng = std::strtod(decoded.c_str() + decoded.find(", ") + 2, nullptr);
+        const double half =
+            len <= 10 ? (len == 8 ? 0.0025 : 0.000125) / 2 : 0.000125 / std::pow(5, len - 10) / 2;
+        EXPECT_NEAR(clat, lat, half + 1e-6) << in << " -> " << code;
+        EXPECT_NEAR(clng, lng, 0.0025 / 2 + 1e-6) << in << " -> " << code;
+      }
+    }
+  }
+}
+
+TEST(GridTools, LargeInputsAnswerWithTheirSentences) {
+  const std::string digits(2 << 20, '7');
+  std::string many_numbers;
+  for (int i = 0; i < 200000; ++i) many_numbers += "1.5x";
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(utm_tool(digits).text(), "Expected lat,lng or UTM like 18S 322764 4314187");
+  EXPECT_EQ(utm_tool("18 " + digits + " 0").text(), "Easting/northing out of range");
+  EXPECT_EQ(utm_tool(many_numbers).text(), "Expected lat,lng or UTM like 18S 322764 4314187");
+  EXPECT_EQ(mgrs_tool(digits).text(), "Expected MGRS like 18S UJ 2287 0696");
+  EXPECT_EQ(mgrs_tool(many_numbers).text(), "Expected MGRS like 18S UJ 2287 0696");
+  EXPECT_EQ(pluscode_tool(digits).text(), "Expected lat,lng or a plus code like 87G7PX7V+4J");
+  EXPECT_EQ(pluscode_tool(many_numbers + " 9").text(), "Plus-code length is 2, 4, 6, 8, 10…15");
+  EXPECT_EQ(pluscode_tool("+" + std::string(2 << 20, '1')).text(),
+            "\"1\" is not a plus-code character");
+  EXPECT_EQ(pluscode_tool("+" + digits).text().substr(0, 47),
+            "center:   15.263156, -74.736833\ncell:     ±1 m");
+  EXPECT_EQ(pluscode_tool("Infinity, NaN").text(),
+            "Expected lat,lng or a plus code like 87G7PX7V+4J");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
 }
 
 // Forward then reverse through the tools' own texts: the metre reference

@@ -1,16 +1,24 @@
-// Implementation of the shared text helpers declared in text.h.
+// Implementation of the shared text helpers declared in text.h, and the two
+// tools built on them: `slug` (kebab style of the raw input) and `case` (eight
+// letter-case styles chosen by the option "target"). Case mapping is ICU's full
+// mapping in the root locale; every step is linear in the input.
 #include "text.h"
 
 #include <unicode/ucasemap.h>
 
+#include <algorithm>
 #include <memory>
+
+#include "tools/entries.h"
 
 namespace pelloriand::text {
 namespace {
 
 constexpr char32_t REPLACEMENT = 0xFFFD;
 
-bool is_continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+bool is_continuation(unsigned char b) {
+  return (b & 0xC0) == 0x80;
+}
 
 // Length of the well-formed sequence starting at s[pos], or 0 when malformed.
 std::size_t sequence_length(std::string_view s, std::size_t pos) {
@@ -44,13 +52,16 @@ char32_t decode_at(std::string_view s, std::size_t pos, std::size_t len) {
   const auto b0 = static_cast<unsigned char>(s[pos]);
   if (len == 1) return b0;
   char32_t c = b0 & (0x7F >> len);
-  for (std::size_t i = 1; i < len; ++i) c = (c << 6) | (static_cast<unsigned char>(s[pos + i]) & 0x3F);
+  for (std::size_t i = 1; i < len; ++i)
+    c = (c << 6) | (static_cast<unsigned char>(s[pos + i]) & 0x3F);
   return c;
 }
 
 using CaseMapFn = int32_t (*)(const UCaseMap*, char*, int32_t, const char*, int32_t, UErrorCode*);
 
-std::string map_case(std::string_view s, CaseMapFn fn) {
+// Appends the mapping of `s` to `out` directly, with no temporary; on an ICU
+// failure `s` is appended unchanged.
+void append_mapped(std::string& out, std::string_view s, CaseMapFn fn) {
   struct Closer {
     void operator()(UCaseMap* m) const { ucasemap_close(m); }
   };
@@ -61,19 +72,92 @@ std::string map_case(std::string_view s, CaseMapFn fn) {
     return std::unique_ptr<UCaseMap, Closer>(ucasemap_open("", 0, &status));
   }();
 
-  std::string out(s.size() + s.size() / 2 + 8, '\0');
+  const std::size_t base = out.size();
+  std::size_t room = s.size() + s.size() / 2 + 8;
   for (;;) {
+    out.resize(base + room);
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = fn(case_map.get(), out.data(), static_cast<int32_t>(out.size()), s.data(),
+    const int32_t n = fn(case_map.get(), out.data() + base, static_cast<int32_t>(room), s.data(),
                          static_cast<int32_t>(s.size()), &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
-      out.resize(static_cast<std::size_t>(n));
+      room = static_cast<std::size_t>(n);
       continue;
     }
-    if (U_FAILURE(status)) return std::string(s);
-    out.resize(static_cast<std::size_t>(n));
-    return out;
+    if (U_FAILURE(status)) {
+      out.resize(base);
+      out.append(s);
+      return;
+    }
+    out.resize(base + static_cast<std::size_t>(n));
+    return;
   }
+}
+
+std::string map_case(std::string_view s, CaseMapFn fn) {
+  std::string out;
+  append_mapped(out, s, fn);
+  return out;
+}
+
+bool is_ascii(std::string_view s) {
+  return std::all_of(s.begin(), s.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Byte length of the first code point of non-empty `s` (one for a stray byte).
+std::size_t first_char_length(std::string_view s) {
+  std::size_t pos = 0;
+  (void)next_code_point(s, pos);
+  return pos;
+}
+
+// Byte length of the White_Space character at s[pos], or 0. Continuation
+// bytes answer 0 at once, so a scan may step byte by byte.
+std::size_t white_space_length(std::string_view s, std::size_t pos) {
+  const auto b = static_cast<unsigned char>(s[pos]);
+  if (b < 0x80) return is_white_space(b) ? 1 : 0;
+  if ((b & 0xC0) == 0x80) return 0;
+  std::size_t next = pos;
+  return is_white_space(next_code_point(s, next)) ? next - pos : 0;
+}
+
+// A separator between words: White_Space, "_" or "-". Returns its byte length
+// at s[pos], or 0 when s[pos] starts no separator.
+std::size_t separator_length(std::string_view s, std::size_t pos) {
+  return s[pos] == '_' || s[pos] == '-' ? 1 : white_space_length(s, pos);
+}
+
+bool is_ascii_lower_or_digit(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+// Appends `s` with its first character upper-cased and the rest lower-cased.
+void append_first_upper_rest_lower(std::string& out, std::string_view s) {
+  if (s.empty()) return;
+  const std::size_t first = first_char_length(s);
+  append_upper(out, s.substr(0, first));
+  append_lower(out, s.substr(first));
+}
+
+// Appends the words of `s` joined with `separator`; with `capitalize_from`
+// set, every word from that index on gets its first character upper-cased.
+// Returns the number of words.
+std::size_t append_words(std::string& out, std::string_view s, std::string_view separator,
+                         std::size_t capitalize_from = SIZE_MAX) {
+  std::string word;
+  std::size_t pos = 0, count = 0;
+  while (next_lower_word(s, pos, word)) {
+    if (count > 0) out += separator;
+    if (count >= capitalize_from) {
+      const std::size_t first = first_char_length(word);
+      append_upper(out, std::string_view(word).substr(0, first));
+      out.append(word, first);
+    } else {
+      out += word;
+    }
+    ++count;
+  }
+  return count;
 }
 
 }  // namespace
@@ -153,7 +237,157 @@ bool is_valid_utf8(std::string_view bytes) {
   return true;
 }
 
-std::string to_upper(std::string_view s) { return map_case(s, ucasemap_utf8ToUpper); }
-std::string to_lower(std::string_view s) { return map_case(s, ucasemap_utf8ToLower); }
+std::string to_upper(std::string_view s) {
+  return map_case(s, ucasemap_utf8ToUpper);
+}
+std::string to_lower(std::string_view s) {
+  return map_case(s, ucasemap_utf8ToLower);
+}
+
+void append_upper(std::string& out, std::string_view s) {
+  if (!is_ascii(s)) {
+    append_mapped(out, s, ucasemap_utf8ToUpper);
+    return;
+  }
+  for (char c : s) out.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+}
+
+void append_lower(std::string& out, std::string_view s) {
+  if (!is_ascii(s)) {
+    append_mapped(out, s, ucasemap_utf8ToLower);
+    return;
+  }
+  for (char c : s) out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+}
+
+bool next_lower_word(std::string_view s, std::size_t& pos, std::string& word) {
+  while (pos < s.size()) {
+    const std::size_t sep = separator_length(s, pos);
+    if (sep == 0) break;
+    pos += sep;
+  }
+  if (pos >= s.size()) return false;
+  const std::size_t start = pos;
+  // The lead byte of a word is never a separator; it may itself be a camel
+  // boundary, which splits nothing.
+  ++pos;
+  while (pos < s.size()) {
+    const char c = s[pos];
+    if (c >= 'A' && c <= 'Z' && is_ascii_lower_or_digit(s[pos - 1])) break;
+    if (separator_length(s, pos) != 0) break;
+    ++pos;
+  }
+  word.clear();
+  append_lower(word, s.substr(start, pos - start));
+  return true;
+}
+
+std::vector<std::string> split_camel_words(std::string_view s) {
+  std::vector<std::string> words;
+  std::string word;
+  std::size_t pos = 0;
+  while (next_lower_word(s, pos, word)) words.push_back(word);
+  return words;
+}
+
+std::string capitalize(std::string_view s) {
+  std::string out;
+  if (s.empty()) return out;
+  const std::size_t first = first_char_length(s);
+  append_upper(out, s.substr(0, first));
+  out.append(s.substr(first));
+  return out;
+}
+
+std::string to_camel(std::string_view s) {
+  std::string out;
+  if (append_words(out, s, "", 1) == 0) return "undefined";
+  return out;
+}
+
+std::string to_kebab(std::string_view s) {
+  std::string out;
+  append_words(out, s, "-");
+  return out;
+}
+
+namespace {
+
+bool is_small_word(std::string_view word) {
+  return std::find(SMALL_WORDS.begin(), SMALL_WORDS.end(), word) != SMALL_WORDS.end();
+}
+
+// Runs of White_Space are copied; every other run is a word written in lower
+// case when it is a small word and with a capital first otherwise.
+std::string to_title(std::string_view s) {
+  std::string out, lower;
+  out.reserve(s.size());
+  std::size_t pos = 0;
+  while (pos < s.size()) {
+    const std::size_t start = pos;
+    const std::size_t first = white_space_length(s, pos);
+    const bool space = first != 0;
+    pos += space ? first : 1;
+    while (pos < s.size()) {
+      const std::size_t len = white_space_length(s, pos);
+      if ((len != 0) != space) break;
+      pos += space ? len : 1;
+    }
+    const std::string_view run = s.substr(start, pos - start);
+    if (space) {
+      out += run;
+      continue;
+    }
+    lower.clear();
+    append_lower(lower, run);
+    if (is_small_word(lower)) {
+      out += lower;
+    } else {
+      append_first_upper_rest_lower(out, run);
+    }
+  }
+  return out;
+}
+
+std::string to_sentence(std::string_view s) {
+  std::string out;
+  append_first_upper_rest_lower(out, trim(s));
+  return out;
+}
+
+}  // namespace
 
 }  // namespace pelloriand::text
+
+namespace pelloriand::tools {
+
+ToolResult slug_tool(std::string_view input) {
+  return ToolResult::output(text::to_kebab(input));
+}
+
+ToolResult case_tool(std::string_view input, const ToolOptions* options) {
+  using namespace text;
+  // Unknown targets, and targets that differ only in case, get the default.
+  const std::string_view target = find_target(options).value_or("camel");
+  std::string out;
+  if (target == "pascal") {
+    append_words(out, input, "", 0);
+  } else if (target == "snake") {
+    append_words(out, input, "_");
+  } else if (target == "kebab") {
+    out = to_kebab(input);
+  } else if (target == "upper") {
+    out = to_upper(input);
+  } else if (target == "lower") {
+    out = to_lower(input);
+  } else if (target == "sentence") {
+    out = to_sentence(input);
+  } else if (target == "title") {
+    out = to_title(input);
+  } else {
+    out = to_camel(input);
+  }
+  return ToolResult::output(std::move(out));
+}
+
+}  // namespace pelloriand::tools

@@ -5,9 +5,11 @@
 // is_valid_utf8 before they are treated as text.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pelloriand::text {
 
@@ -19,8 +21,8 @@ namespace pelloriand::text {
 [[nodiscard]] constexpr bool is_white_space(char32_t c) {
   if (c <= 0x20) return c == 0x20 || (c >= 0x09 && c <= 0x0D);
   if (c < 0x85) return false;
-  return c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
-         c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+  return c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 ||
+         c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
 // trim
@@ -66,5 +68,79 @@ void append_utf8(std::string& out, char32_t c);
 // "ς".
 [[nodiscard]] std::string to_upper(std::string_view s);
 [[nodiscard]] std::string to_lower(std::string_view s);
+
+// hex_digit_value
+//
+// The value of an ASCII hexadecimal digit of either case, or -1.
+[[nodiscard]] constexpr int hex_digit_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// append_upper, append_lower
+//
+// Append the full case mapping of `s` to `out`; ASCII text is mapped in place
+// without a call into ICU, which keeps word-by-word tools cheap.
+void append_upper(std::string& out, std::string_view s);
+void append_lower(std::string& out, std::string_view s);
+
+// ---------------------------------------------------------------------------
+// Case and slug styles. A word is a maximal piece of text between separators
+// (White_Space, "_", "-") and camel boundaries (an ASCII capital right after
+// an ASCII lower-case letter or digit), lower-cased; digits, punctuation and
+// symbols stay inside words.
+// ---------------------------------------------------------------------------
+
+// SMALL_WORDS
+//
+// The words that the "title" style keeps in lower case, wherever they stand.
+inline constexpr std::array<std::string_view, 15> SMALL_WORDS{"a",   "an", "the", "and",  "or",
+                                                              "but", "of", "for", "to",   "in",
+                                                              "on",  "at", "by",  "with", "from"};
+
+// next_lower_word
+//
+// Finds the next word of `s` at or after byte `pos`, writes it lower-cased to
+// `word` and moves `pos` past it. Returns false, leaving `word` untouched, when
+// no word is left.
+//
+// Example:
+//   pos = 0: "userID2Name" yields "user", "id2", "name", then false
+[[nodiscard]] bool next_lower_word(std::string_view s, std::size_t& pos, std::string& word);
+
+// split_camel_words
+//
+// Every word of `s` in order.
+//
+// Example:
+//   split_camel_words("Hello, World!") == {"hello,", "world!"}
+[[nodiscard]] std::vector<std::string> split_camel_words(std::string_view s);
+
+// capitalize
+//
+// The first character upper-cased (full mapping), the rest unchanged.
+//
+// Example:
+//   capitalize("straße") == "Straße";  capitalize("") == ""
+[[nodiscard]] std::string capitalize(std::string_view s);
+
+// to_camel
+//
+// The first word followed by every further word capitalized; "undefined" when
+// the text has no word.
+//
+// Example:
+//   to_camel("user_id") == "userId";  to_camel("---") == "undefined"
+[[nodiscard]] std::string to_camel(std::string_view s);
+
+// to_kebab
+//
+// The words joined with "-": the slug of a phrase.
+//
+// Example:
+//   to_kebab("  many   spaces  ") == "many-spaces"
+[[nodiscard]] std::string to_kebab(std::string_view s);
 
 }  // namespace pelloriand::text

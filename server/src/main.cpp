@@ -1,15 +1,87 @@
-// Placeholder until the HTTP service lands: runs one tool from the command line
-// so the engine can be tried by hand.
+// pelloriand-server: reads its five environment variables, installs the log,
+// builds the worker threads and serves until it is killed. Start-up failures
+// go to standard error: exit status 1 for a failed bind, 101 for the rest.
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
 
-#include "pelloriand/tool.h"
+#include "log.h"
+#include "serve.h"
+#include "service.h"
+#include "text.h"
 
-int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: pelloriand-server TOOL INPUT\n");
-    return 2;
+namespace {
+
+// An environment value, or nothing when unset or not valid UTF-8.
+std::optional<std::string> env_text(const char* name, bool* not_unicode = nullptr) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  std::string text(value);
+  if (!pelloriand::text::is_valid_utf8(text)) {
+    if (not_unicode != nullptr) *not_unicode = true;
+    return std::nullopt;
   }
-  pelloriand::ToolResult result = pelloriand::run_tool(argv[1], argv[2], nullptr);
-  std::printf("%s: %s\n", result.is_ok() ? "ok" : "error", result.text().c_str());
-  return result.is_ok() ? 0 : 1;
+  return text;
+}
+
+[[noreturn]] void fatal(const std::string& message, const std::string& cause) {
+  std::fprintf(stderr, "%s: %s\n", message.c_str(), cause.c_str());
+  std::fflush(stdout);
+  std::exit(101);
+}
+
+unsigned worker_count() {
+  bool not_unicode = false;
+  std::optional<std::string> value = env_text("TOKIO_WORKER_THREADS", &not_unicode);
+  if (not_unicode) fatal("TOKIO_WORKER_THREADS must be valid unicode", "not valid UTF-8");
+  if (!value) {
+    unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : cores;
+  }
+  std::string_view digits = *value;
+  if (digits.size() > 1 && digits[0] == '+') digits.remove_prefix(1);
+  unsigned long long n = 0;
+  bool ok = !digits.empty();
+  for (char c : digits) {
+    if (c < '0' || c > '9' || n > 100000000ULL) {
+      ok = false;
+      break;
+    }
+    n = n * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (!ok)
+    fatal("TOKIO_WORKER_THREADS must be usize", "invalid digit found in string, value: " + *value);
+  if (n == 0) fatal("TOKIO_WORKER_THREADS cannot be set to 0", *value);
+  if (n > 4096) fatal("failed to build tokio runtime", "too many worker threads: " + *value);
+  return static_cast<unsigned>(n);
+}
+
+}  // namespace
+
+int main() {
+  using namespace pelloriand;
+  // A peer that closes early must cost an error code, not the process.
+  std::signal(SIGPIPE, SIG_IGN);
+
+  std::optional<std::string> no_color = env_text("NO_COLOR");
+  bool color = !(no_color && !no_color->empty());
+  std::vector<std::string> warnings;
+  log::Filter filter = log::build_filter(env_text("RUST_LOG").value_or(""), warnings);
+  for (const std::string& warning : warnings) std::fprintf(stderr, "%s\n", warning.c_str());
+  log::install(std::move(filter), color);
+
+  std::string host = env_text("PELLORIAND_HOST").value_or("127.0.0.1");
+  server::PortError port_error{};
+  std::optional<std::uint16_t> port =
+      server::parse_port(env_text("PELLORIAND_PORT").value_or("8787"), port_error);
+  if (!port) {
+    fatal("PELLORIAND_PORT must be a number",
+          "ParseIntError { kind: " + std::string(server::port_error_kind(port_error)) + " }");
+  }
+  unsigned threads = worker_count();
+  server::run_server(std::move(host), *port, threads, server::accept_all_tools);
 }

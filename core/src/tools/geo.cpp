@@ -19,10 +19,14 @@
 #include "tools/entries.h"
 
 namespace pelloriand::tools {
-namespace geo {
 namespace {
 
 constexpr double PI = 3.141592653589793;
+
+}  // namespace
+
+namespace geo {
+namespace {
 
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
@@ -263,8 +267,6 @@ using geo::collect_numbers;
 using geo::LatLng;
 using number::format_decimals;
 using number::format_grouped;
-
-constexpr double PI = 3.141592653589793;
 
 bool all_finite(const std::vector<double>& numbers) {
   for (double x : numbers) {

@@ -1,0 +1,132 @@
+// The structured data format tool: reads JSON, YAML or TOML (whichever accepts
+// the text first) into one JsonValue and writes it as YAML, JSON, TOML or CSV.
+//
+// format.cpp holds the tool entry, the JSON reader and the CSV cells;
+// format_yaml.cpp the YAML node model, its reader (libyaml events) and the
+// block-style writer; format_toml.cpp the TOML reader (toml++) and writer.
+//
+// Every reader refuses what could exhaust the process instead of trying: JSON
+// nested 128 deep, YAML or TOML nested more than MAX_NESTING deep, and YAML
+// aliases whose copies would exceed MAX_ALIAS_WEIGHT. Within those bounds the
+// recursive helpers below recurse at most MAX_NESTING levels.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "json.h"
+
+namespace pelloriand::tools::format {
+
+using json::JsonValue;
+
+// Deepest YAML or TOML document read (containers inside containers).
+inline constexpr std::size_t MAX_NESTING = 256;
+
+// Upper bound on what YAML alias copies may add to a document: each copied
+// node counts 16 plus the bytes of its text.
+inline constexpr std::size_t MAX_ALIAS_WEIGHT = std::size_t{16} << 20;
+
+// YamlNode
+//
+// One node of a loaded YAML document. `text` holds a Real's text as written or
+// a String; `items` the elements of an Array, or the keys and values of a Hash
+// alternating (key, value, key, value, ...) in insertion order.
+struct YamlNode {
+  enum class Kind : std::uint8_t { Real, Integer, String, Boolean, Array, Hash, Null, BadValue };
+
+  Kind kind = Kind::Null;
+  bool boolean = false;
+  std::int64_t integer = 0;
+  std::string text;
+  std::vector<YamlNode> items;
+
+  friend bool operator==(const YamlNode&, const YamlNode&) = default;
+};
+
+// read_json
+//
+// One strict JSON document, nested at most 127 deep, with no number that
+// overflows to infinity. A repeated key keeps its first place and takes the
+// last value. Nothing when the text is no such document.
+// The value's memory comes from `storage` (the default heap when null).
+[[nodiscard]] std::optional<JsonValue> read_json(std::string_view text,
+                                                 boost::json::storage_ptr storage = {});
+
+// load_yaml
+//
+// Every document of a YAML stream, typed as the format tool types scalars.
+// Nothing when any document fails (syntax, a repeated mapping key, nesting or
+// alias expansion beyond the bounds above); an empty vector for a stream
+// without documents.
+[[nodiscard]] std::optional<std::vector<YamlNode>> load_yaml(std::string_view text);
+
+// read_toml
+//
+// A TOML 1.0 document (leading byte-order mark skipped) as a JsonValue object
+// in document order; date-times as their canonical text, inf and nan as null.
+[[nodiscard]] std::optional<JsonValue> read_toml(std::string_view text);
+
+// yaml_to_json
+//
+// Example:
+//   Hash {Integer 1: Real "1.50"} -> {"1": 1.5}
+[[nodiscard]] JsonValue yaml_to_json(const YamlNode& node);
+
+// yaml_key_text
+//
+// The member name a Hash key becomes: "1.50" for Real 1.50, "31" for the
+// Integer read from 0x1F, "~" for BadValue, an inspection text such as
+// [Integer(1), String("a")] for a sequence or mapping key.
+[[nodiscard]] std::string yaml_key_text(const YamlNode& key);
+
+// json_to_yaml
+//
+// Example:
+//   2.0 -> Real "2";  18446744073709551615 -> Real "18446744073709552000"
+[[nodiscard]] YamlNode json_to_yaml(const JsonValue& value);
+
+// write_yaml
+//
+// The block-style text of `node`, beginning with "---" and a line feed.
+[[nodiscard]] std::string write_yaml(const YamlNode& node);
+
+// TomlOutput
+//
+// The TOML writer's result: the document text, or an error sentence.
+struct TomlOutput {
+  bool ok = true;
+  std::string text;
+};
+
+// write_toml
+//
+// One line per member of `object`, nested objects as inline tables, arrays on
+// one line. Fails with "unsupported unit type" on a null and "out-of-range
+// value for u64 type" on an unsigned integer above 2^63 - 1.
+[[nodiscard]] TomlOutput write_toml(const boost::json::object& object);
+
+// js_text
+//
+// The text of a value in a CSV cell; `value` null means a missing member.
+//
+// Example:
+//   [1, [2, "a"]] -> 1,2,a;  {"x": 1} -> [object Object]
+[[nodiscard]] std::string js_text(const JsonValue* value);
+
+// csv_cell
+//
+// js_text, enclosed in double quotes (inner ones doubled) when it holds a
+// double quote, a comma or a line feed.
+[[nodiscard]] std::string csv_cell(const JsonValue* value);
+
+// csv_header_cells
+//
+// csv_cell of each key taken as a string.
+[[nodiscard]] std::vector<std::string> csv_header_cells(const std::vector<std::string_view>& keys);
+
+}  // namespace pelloriand::tools::format

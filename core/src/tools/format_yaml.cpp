@@ -1,0 +1,679 @@
+// YAML for the format tool: YamlNode built from libyaml's parser events (which
+// report every scalar's text, tag and style, so "null" and "Null" can be typed
+// apart), its conversion to and from JsonValue, and the block-style writer.
+//
+// The loader keeps its own stack of open containers, refuses nesting beyond
+// MAX_NESTING and stops alias copying at MAX_ALIAS_WEIGHT, so an alias bomb
+// costs a few milliseconds and bounded memory.
+#include <yaml.h>
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "number.h"
+#include "tools/format.h"
+
+namespace pelloriand::tools::format {
+namespace {
+
+using Kind = YamlNode::Kind;
+
+constexpr std::string_view CORE_TAG = "tag:yaml.org,2002:";
+
+YamlNode scalar(Kind kind) {
+  YamlNode n;
+  n.kind = kind;
+  return n;
+}
+
+YamlNode text_node(Kind kind, std::string_view text) {
+  YamlNode n;
+  n.kind = kind;
+  n.text = std::string(text);
+  return n;
+}
+
+YamlNode integer_node(std::int64_t value) {
+  YamlNode n;
+  n.kind = Kind::Integer;
+  n.integer = value;
+  return n;
+}
+
+YamlNode boolean_node(bool value) {
+  YamlNode n;
+  n.kind = Kind::Boolean;
+  n.boolean = value;
+  return n;
+}
+
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// A signed 64-bit integer in `base`: one optional sign, then digits only.
+std::optional<std::int64_t> parse_int(std::string_view s, int base) {
+  if (!s.empty() && s[0] == '+') {
+    s.remove_prefix(1);
+    if (!s.empty() && s[0] == '-') return std::nullopt;
+  }
+  if (s.empty() || s == "-") return std::nullopt;
+  std::int64_t value = 0;
+  const auto [end, err] = std::from_chars(s.data(), s.data() + s.size(), value, base);
+  if (err != std::errc{} || end != s.data() + s.size()) return std::nullopt;
+  return value;
+}
+
+// The decimal grammar: [+-] (digits [. digits*] | . digits) [(e|E) [+-] digits].
+bool is_decimal(std::string_view s) {
+  std::size_t i = 0;
+  auto digits = [&] {
+    const std::size_t start = i;
+    while (i < s.size() && is_digit(s[i])) ++i;
+    return i - start;
+  };
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  const std::size_t whole = digits();
+  std::size_t fraction = 0;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    fraction = digits();
+  }
+  if (whole == 0 && fraction == 0) return false;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    if (digits() == 0) return false;
+  }
+  return i == s.size();
+}
+
+bool is_one_of(std::string_view s, std::initializer_list<std::string_view> words) {
+  for (auto w : words) {
+    if (s == w) return true;
+  }
+  return false;
+}
+
+bool is_real(std::string_view s) {
+  if (s.empty()) return false;
+  if (s[0] != '.' && s[0] != '+' && s[0] != '-') return is_decimal(s);
+  return is_one_of(s, {".inf", ".Inf", ".INF", "+.inf", "+.Inf", "+.INF", "-.inf", "-.Inf", "-.INF",
+                       ".nan", ".NaN", ".NAN"}) ||
+         is_decimal(s);
+}
+
+std::optional<bool> parse_bool(std::string_view s) {
+  if (is_one_of(s, {"true", "True", "TRUE"})) return true;
+  if (is_one_of(s, {"false", "False", "FALSE"})) return false;
+  return std::nullopt;
+}
+
+YamlNode type_tagged(std::string_view suffix, std::string_view s) {
+  if (suffix == "bool") {
+    if (auto b = parse_bool(s)) return boolean_node(*b);
+    return scalar(Kind::BadValue);
+  }
+  if (suffix == "int") {
+    if (auto i = parse_int(s, 10)) return integer_node(*i);
+    return scalar(Kind::BadValue);
+  }
+  if (suffix == "float") return is_real(s) ? text_node(Kind::Real, s) : scalar(Kind::BadValue);
+  if (suffix == "null")
+    return s == "~" || s == "null" ? scalar(Kind::Null) : scalar(Kind::BadValue);
+  return text_node(Kind::String, s);
+}
+
+YamlNode type_plain(std::string_view s) {
+  if (s.empty()) return scalar(Kind::Null);
+  if (s.starts_with("0x")) {
+    if (auto i = parse_int(s.substr(2), 16)) return integer_node(*i);
+  }
+  if (s.starts_with("0o")) {
+    if (auto i = parse_int(s.substr(2), 8)) return integer_node(*i);
+  }
+  if (s.starts_with("+")) {
+    if (auto i = parse_int(s.substr(1), 10)) return integer_node(*i);
+  }
+  if (s == "~" || s == "null") return scalar(Kind::Null);
+  if (auto b = parse_bool(s)) return boolean_node(*b);
+  if (auto i = parse_int(s, 10)) return integer_node(*i);
+  if (is_real(s)) return text_node(Kind::Real, s);
+  return text_node(Kind::String, s);
+}
+
+YamlNode type_scalar(const yaml_event_t& event) {
+  const auto& sc = event.data.scalar;
+  const std::string_view s(reinterpret_cast<const char*>(sc.value), sc.length);
+  if (sc.style != YAML_PLAIN_SCALAR_STYLE) return text_node(Kind::String, s);
+  if (sc.tag != nullptr) {
+    const std::string_view tag(reinterpret_cast<const char*>(sc.tag));
+    if (tag.starts_with(CORE_TAG)) return type_tagged(tag.substr(CORE_TAG.size()), s);
+    return text_node(Kind::String, s);
+  }
+  return type_plain(s);
+}
+
+void append_debug_string(std::string_view s, std::string& out) {
+  static constexpr char HEX[] = "0123456789abcdef";
+  out.push_back('"');
+  for (char ch : s) {
+    const auto c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '"':
+        out.append("\\\"");
+        break;
+      case '\\':
+        out.append("\\\\");
+        break;
+      case '\n':
+        out.append("\\n");
+        break;
+      case '\r':
+        out.append("\\r");
+        break;
+      case '\t':
+        out.append("\\t");
+        break;
+      case 0:
+        out.append("\\0");
+        break;
+      default:
+        if (c < 0x20 || c == 0x7F) {
+          out.append("\\u{");
+          if (c >= 0x10) out.push_back(HEX[c >> 4]);
+          out.push_back(HEX[c & 0xF]);
+          out.push_back('}');
+        } else {
+          out.push_back(ch);
+        }
+    }
+  }
+  out.push_back('"');
+}
+
+void append_inspection(const YamlNode& node, std::string& out);
+
+void append_item(const YamlNode& node, std::string& out) {
+  switch (node.kind) {
+    case Kind::Real:
+      out.append("Real(");
+      append_debug_string(node.text, out);
+      break;
+    case Kind::String:
+      out.append("String(");
+      append_debug_string(node.text, out);
+      break;
+    case Kind::Integer:
+      out.append("Integer(").append(std::to_string(node.integer));
+      break;
+    case Kind::Boolean:
+      out.append("Boolean(").append(node.boolean ? "true" : "false");
+      break;
+    case Kind::Array:
+      out.append("Array(");
+      append_inspection(node, out);
+      break;
+    case Kind::Hash:
+      out.append("Hash(");
+      append_inspection(node, out);
+      break;
+    case Kind::Null:
+      out.append("Null");
+      return;
+    case Kind::BadValue:
+      out.append("BadValue");
+      return;
+  }
+  out.push_back(')');
+}
+
+void append_inspection(const YamlNode& node, std::string& out) {
+  const bool hash = node.kind == Kind::Hash;
+  out.push_back(hash ? '{' : '[');
+  const std::size_t step = hash ? 2 : 1;
+  for (std::size_t i = 0; i < node.items.size(); i += step) {
+    if (i > 0) out.append(", ");
+    append_item(node.items[i], out);
+    if (hash) {
+      out.append(": ");
+      append_item(node.items[i + 1], out);
+    }
+  }
+  out.push_back(hash ? '}' : ']');
+}
+
+// The identity of a key for the duplicate check: variant and content.
+std::string key_identity(const YamlNode& key) {
+  std::string id;
+  switch (key.kind) {
+    case Kind::String:
+      id.reserve(key.text.size() + 1);
+      id.append("S").append(key.text);
+      break;
+    case Kind::Real:
+      id.append("R").append(key.text);
+      break;
+    case Kind::Integer:
+      id.append("I").append(std::to_string(key.integer));
+      break;
+    default:
+      id.append("C");
+      append_item(key, id);
+  }
+  return id;
+}
+
+// One open sequence or mapping of the loader.
+struct Frame {
+  YamlNode node;
+  std::string anchor;
+  std::size_t height = 1;  // container levels in the subtree, this one included
+  std::size_t weight = 16;
+  std::unordered_set<std::string> keys;
+};
+
+struct Anchored {
+  YamlNode node;
+  std::size_t height;
+  std::size_t weight;
+};
+
+class Loader {
+ public:
+  // Feeds one event; false when the stream must be refused.
+  bool on_event(const yaml_event_t& event) {
+    switch (event.type) {
+      case YAML_DOCUMENT_START_EVENT:
+        anchors_.clear();
+        return true;
+      case YAML_SCALAR_EVENT: {
+        YamlNode node = type_scalar(event);
+        const std::size_t weight = 16 + node.text.size();
+        return complete(std::move(node), anchor_of(event.data.scalar.anchor), 0, weight);
+      }
+      case YAML_ALIAS_EVENT: {
+        const auto found = anchors_.find(anchor_of(event.data.alias.anchor));
+        if (found == anchors_.end()) return complete(scalar(Kind::BadValue), {}, 0, 16);
+        const Anchored& a = found->second;
+        if (!spend(a.weight)) return false;
+        return complete(YamlNode(a.node), {}, a.height, a.weight);
+      }
+      case YAML_SEQUENCE_START_EVENT:
+        return open(Kind::Array, anchor_of(event.data.sequence_start.anchor));
+      case YAML_MAPPING_START_EVENT:
+        return open(Kind::Hash, anchor_of(event.data.mapping_start.anchor));
+      case YAML_SEQUENCE_END_EVENT:
+      case YAML_MAPPING_END_EVENT: {
+        Frame frame = std::move(stack_.back());
+        stack_.pop_back();
+        return complete(std::move(frame.node), std::move(frame.anchor), frame.height, frame.weight);
+      }
+      case YAML_DOCUMENT_END_EVENT:
+        documents_.push_back(std::move(root_));
+        root_ = YamlNode{};
+        return true;
+      default:
+        return true;
+    }
+  }
+
+  std::vector<YamlNode> take_documents() { return std::move(documents_); }
+
+ private:
+  static std::string anchor_of(const yaml_char_t* anchor) {
+    return anchor == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(anchor));
+  }
+
+  bool spend(std::size_t weight) {
+    copied_ += weight;
+    return copied_ <= MAX_ALIAS_WEIGHT;
+  }
+
+  bool open(Kind kind, std::string anchor) {
+    if (stack_.size() >= MAX_NESTING) return false;
+    Frame frame;
+    frame.node.kind = kind;
+    frame.anchor = std::move(anchor);
+    stack_.push_back(std::move(frame));
+    return true;
+  }
+
+  bool complete(YamlNode node, std::string anchor, std::size_t height, std::size_t weight) {
+    if (stack_.size() + height > MAX_NESTING) return false;
+    if (!anchor.empty()) {
+      // The anchor keeps a copy of its own, which counts against the budget.
+      if (!spend(weight)) return false;
+      anchors_.insert_or_assign(std::move(anchor), Anchored{node, height, weight});
+    }
+    if (stack_.empty()) {
+      root_ = std::move(node);
+      return true;
+    }
+    Frame& parent = stack_.back();
+    if (parent.node.kind == Kind::Hash && parent.node.items.size() % 2 == 0) {
+      if (!parent.keys.insert(key_identity(node)).second) return false;
+    }
+    parent.node.items.push_back(std::move(node));
+    parent.height = std::max(parent.height, height + 1);
+    parent.weight += weight;
+    return true;
+  }
+
+  std::vector<Frame> stack_;
+  std::unordered_map<std::string, Anchored> anchors_;
+  std::size_t copied_ = 0;
+  YamlNode root_;
+  std::vector<YamlNode> documents_;
+};
+
+// Characters that force quotes anywhere in a string, and those that force
+// them as its first character.
+struct QuoteTables {
+  std::array<bool, 256> anywhere{};
+  std::array<bool, 256> first{};
+  QuoteTables() {
+    for (unsigned char c : std::string_view("\t\n\r#,:[]{}\"'\\`")) anywhere[c] = true;
+    for (unsigned c = 0; c < 0x20; ++c) {
+      if (c <= 0x06 || (c >= 0x0E && c <= 0x1A) || c >= 0x1C) anywhere[c] = true;
+    }
+    for (unsigned char c : std::string_view("!%&*-<=>?|@ .")) first[c] = true;
+  }
+};
+
+bool is_special_word(std::string_view s) {
+  switch (s.size()) {
+    case 1:
+      return std::string_view("~yYnN").find(s[0]) != std::string_view::npos;
+    case 2:
+      return is_one_of(s, {"no", "No", "NO", "on", "On", "ON"});
+    case 3:
+      return is_one_of(s, {"yes", "Yes", "YES", "off", "Off", "OFF"});
+    case 4:
+      return is_one_of(s, {"true", "True", "TRUE", "null", "Null", "NULL"});
+    case 5:
+      return is_one_of(s, {"false", "False", "FALSE"});
+    default:
+      return false;
+  }
+}
+
+// The quoting rule of the writer: true when `s` would not read back as the
+// same plain string.
+bool needs_quotes(std::string_view s) {
+  static const QuoteTables TABLES;
+  if (s.empty() || s.back() == ' ' || TABLES.first[static_cast<unsigned char>(s.front())])
+    return true;
+  for (char ch : s) {
+    if (TABLES.anywhere[static_cast<unsigned char>(ch)]) return true;
+  }
+  if (is_special_word(s) || s.starts_with("0x")) return true;
+  if (is_decimal(s)) return true;  // integers included
+  std::string_view word = s;
+  if (word.front() == '+' || word.front() == '-') word.remove_prefix(1);
+  if (word.size() == 3 || word.size() == 8) {
+    std::string lower(word);
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    if (lower == "inf" || lower == "infinity" || lower == "nan") return true;
+  }
+  // Our own reader types "0o17", "++1" and "+.inf" as numbers; left plain they
+  // would come back as numbers, so they are quoted too.
+  return (s[0] == '0' || s[0] == '+') && type_plain(s).kind != Kind::String;
+}
+
+void write_yaml_string(std::string_view s, std::string& out) {
+  if (!needs_quotes(s)) {
+    out.append(s);
+    return;
+  }
+  static constexpr char HEX[] = "0123456789abcdef";
+  out.push_back('"');
+  for (char ch : s) {
+    const auto c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '"':
+        out.append("\\\"");
+        break;
+      case '\\':
+        out.append("\\\\");
+        break;
+      case '\b':
+        out.append("\\b");
+        break;
+      case '\t':
+        out.append("\\t");
+        break;
+      case '\n':
+        out.append("\\n");
+        break;
+      case '\f':
+        out.append("\\f");
+        break;
+      case '\r':
+        out.append("\\r");
+        break;
+      default:
+        if (c < 0x20 || c == 0x7F) {
+          out.append("\\u00");
+          out.push_back(HEX[c >> 4]);
+          out.push_back(HEX[c & 0xF]);
+        } else {
+          out.push_back(ch);
+        }
+    }
+  }
+  out.push_back('"');
+}
+
+class YamlWriter {
+ public:
+  explicit YamlWriter(std::string& out) : out_(out) {}
+
+  void node(const YamlNode& n) {
+    switch (n.kind) {
+      case Kind::Null:
+      case Kind::BadValue:
+        out_.append("~");
+        break;
+      case Kind::Boolean:
+        out_.append(n.boolean ? "true" : "false");
+        break;
+      case Kind::Integer:
+        out_.append(std::to_string(n.integer));
+        break;
+      case Kind::Real:
+        out_.append(n.text);
+        break;
+      case Kind::String:
+        write_yaml_string(n.text, out_);
+        break;
+      case Kind::Array:
+      case Kind::Hash:
+        container(n);
+        break;
+    }
+  }
+
+  int level = -1;
+
+ private:
+  static bool is_open_container(const YamlNode& n) {
+    return (n.kind == Kind::Array || n.kind == Kind::Hash) && !n.items.empty();
+  }
+
+  void indent(int levels) {
+    if (levels > 0) out_.append(static_cast<std::size_t>(levels) * 2, ' ');
+  }
+
+  void container(const YamlNode& n) {
+    const bool hash = n.kind == Kind::Hash;
+    if (n.items.empty()) {
+      out_.append(hash ? "{}" : "[]");
+      return;
+    }
+    ++level;
+    const std::size_t step = hash ? 2 : 1;
+    for (std::size_t i = 0; i < n.items.size(); i += step) {
+      if (i > 0) {
+        out_.push_back('\n');
+        indent(level);
+      }
+      if (hash) {
+        node(n.items[i]);
+        out_.push_back(':');
+        value(n.items[i + 1], false);
+      } else {
+        out_.push_back('-');
+        value(n.items[i], true);
+      }
+    }
+    --level;
+  }
+
+  void value(const YamlNode& v, bool inline_flag) {
+    if (is_open_container(v) && !inline_flag) {
+      out_.push_back('\n');
+      indent(level + 1);
+    } else {
+      out_.push_back(' ');
+    }
+    node(v);
+  }
+
+  std::string& out_;
+};
+
+}  // namespace
+
+std::optional<std::vector<YamlNode>> load_yaml(std::string_view text) {
+  yaml_parser_t parser;
+  if (yaml_parser_initialize(&parser) == 0) return std::nullopt;
+  yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text.data()),
+                               text.size());
+  yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
+  Loader loader;
+  bool ok = true;
+  for (;;) {
+    yaml_event_t event;
+    if (yaml_parser_parse(&parser, &event) == 0) {
+      ok = false;
+      break;
+    }
+    const bool end = event.type == YAML_STREAM_END_EVENT;
+    ok = loader.on_event(event);
+    yaml_event_delete(&event);
+    if (!ok || end) break;
+  }
+  yaml_parser_delete(&parser);
+  if (!ok) return std::nullopt;
+  return loader.take_documents();
+}
+
+std::string yaml_key_text(const YamlNode& key) {
+  switch (key.kind) {
+    case Kind::Real:
+    case Kind::String:
+      return key.text;
+    case Kind::Integer:
+      return std::to_string(key.integer);
+    case Kind::Boolean:
+      return key.boolean ? "true" : "false";
+    case Kind::Null:
+      return "null";
+    case Kind::BadValue:
+      return "~";
+    case Kind::Array:
+    case Kind::Hash:
+      break;
+  }
+  std::string out;
+  append_inspection(key, out);
+  return out;
+}
+
+JsonValue yaml_to_json(const YamlNode& node) {
+  switch (node.kind) {
+    case Kind::Real: {
+      std::string_view s = node.text;
+      if (s.starts_with('+')) s.remove_prefix(1);
+      double d = 0;
+      const auto [end, err] = std::from_chars(s.data(), s.data() + s.size(), d);
+      if (err != std::errc{} || end != s.data() + s.size() || !std::isfinite(d)) d = 0.0;
+      return d;
+    }
+    case Kind::Integer:
+      if (node.integer >= 0) return static_cast<std::uint64_t>(node.integer);
+      return node.integer;
+    case Kind::String:
+      return JsonValue(node.text);
+    case Kind::Boolean:
+      return node.boolean;
+    case Kind::Array: {
+      boost::json::array a;
+      a.reserve(node.items.size());
+      for (const auto& item : node.items) a.push_back(yaml_to_json(item));
+      return a;
+    }
+    case Kind::Hash: {
+      boost::json::object o;
+      o.reserve(node.items.size() / 2);
+      for (std::size_t i = 0; i + 1 < node.items.size(); i += 2) {
+        o[yaml_key_text(node.items[i])] = yaml_to_json(node.items[i + 1]);
+      }
+      return o;
+    }
+    case Kind::Null:
+    case Kind::BadValue:
+      break;
+  }
+  return nullptr;
+}
+
+YamlNode json_to_yaml(const JsonValue& value) {
+  switch (value.kind()) {
+    case boost::json::kind::null:
+      return scalar(Kind::Null);
+    case boost::json::kind::bool_:
+      return boolean_node(value.get_bool());
+    case boost::json::kind::int64:
+      return integer_node(value.get_int64());
+    case boost::json::kind::uint64: {
+      const std::uint64_t u = value.get_uint64();
+      if (u <= static_cast<std::uint64_t>(INT64_MAX))
+        return integer_node(static_cast<std::int64_t>(u));
+      return text_node(Kind::Real, number::format_shortest(static_cast<double>(u)));
+    }
+    case boost::json::kind::double_:
+      return text_node(Kind::Real, number::format_shortest(value.get_double()));
+    case boost::json::kind::string:
+      return text_node(Kind::String, value.get_string());
+    case boost::json::kind::array: {
+      YamlNode n = scalar(Kind::Array);
+      n.items.reserve(value.get_array().size());
+      for (const auto& e : value.get_array()) n.items.push_back(json_to_yaml(e));
+      return n;
+    }
+    case boost::json::kind::object: {
+      YamlNode n = scalar(Kind::Hash);
+      n.items.reserve(value.get_object().size() * 2);
+      for (const auto& m : value.get_object()) {
+        n.items.push_back(text_node(Kind::String, m.key()));
+        n.items.push_back(json_to_yaml(m.value()));
+      }
+      return n;
+    }
+  }
+  return {};
+}
+
+std::string write_yaml(const YamlNode& node) {
+  std::string out = "---\n";
+  YamlWriter writer(out);
+  writer.node(node);
+  return out;
+}
+
+}  // namespace pelloriand::tools::format

@@ -1,0 +1,116 @@
+// The HTTP service without its sockets: the router with its three handlers,
+// the CORS headers, the tool catalogue and its filter, the content-type check,
+// the answer writer, and the start-up parsers for the environment. Every
+// function here is a plain value-in, value-out step, so it is tested directly.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "request.h"
+
+namespace pelloriand::server {
+
+// ToolEntry, TOOL_CATALOGUE
+//
+// The 28 catalogue rows in the order GET /v1/tools lists them.
+struct ToolEntry {
+  std::string_view id;
+  std::string_view label;
+};
+extern const ToolEntry TOOL_CATALOGUE[28];
+
+// ToolFilter
+//
+// The router state: which catalogue rows GET /v1/tools lists.
+using ToolFilter = bool (*)(const ToolEntry&);
+[[nodiscard]] bool accept_all_tools(const ToolEntry& entry);
+
+// Route
+//
+// What the router makes of a method and a request target.
+enum class Route {
+  index,    // GET or HEAD /
+  tools,    // GET or HEAD /v1/tools
+  convert,  // POST /v1/convert
+  options,  // OPTIONS, any path
+  method_not_allowed,
+  not_found,
+};
+
+struct Routed {
+  Route route;
+  std::string_view allow;  // "Allow" value of a known path, else empty
+  bool head = false;       // answer without the body
+};
+
+// route
+//
+// Matches the path exactly (the query is ignored, no redirects).
+//
+// Example:
+//   route("DELETE", "/v1/tools?x").allow == "GET,HEAD"
+[[nodiscard]] Routed route(std::string_view method, std::string_view target);
+
+// Response
+//
+// One answer before serialisation; the body is owned by the caller's buffer.
+struct Response {
+  int status = 200;
+  std::string_view content_type;  // empty: no Content-Type header
+  std::string body;
+  std::string_view allow;
+  bool preflight = false;  // OPTIONS: the allow-methods/headers set instead of expose
+  bool head = false;
+};
+
+// is_json_content_type
+//
+// A media type "application/json" or "application/<x>+json", any ASCII case,
+// parameters allowed; the value must be printable ASCII.
+[[nodiscard]] bool is_json_content_type(std::string_view value);
+
+// Rejection bodies that do not depend on the request.
+inline constexpr std::string_view REJECT_CONTENT_TYPE =
+    "Expected request with `Content-Type: application/json`";
+inline constexpr std::string_view REJECT_TOO_LARGE =
+    "Failed to buffer the request body: length limit exceeded";
+inline constexpr std::uint64_t BODY_LIMIT = 2 * 1024 * 1024;
+
+// Fills `response` with a plain-text rejection and logs it at TRACE.
+void reject(Response& response, int status, std::string_view body);
+
+// handle_index, handle_tools, handle_convert
+//
+// The three handlers; they fill `response` and never fail.
+void handle_index(Response& response);
+void handle_tools(Response& response, ToolFilter filter);
+void handle_convert(std::string_view body, ConversionRequest& scratch, Response& response);
+
+// append_duration_ms
+//
+// The number text of "durationMs": shortest round-trip digits, plain with at
+// least one fraction digit for exponents -5 to 15, else "1e-6", "2.5e+16".
+//
+// Example:
+//   0.0312 -> "0.0312";  12 -> "12.0";  1e16 -> "1e+16";  0 -> "0.0"
+void append_duration_ms(std::string& out, double ms);
+
+// write_response
+//
+// Appends the status line, headers (CORS included) and body to `out`.
+// `keep_alive` false adds "connection: close"; `http10_keep_alive` adds
+// "connection: keep-alive" for HTTP/1.0 clients that asked for it.
+void write_response(const Response& response, bool keep_alive, bool http10_keep_alive,
+                    std::string& out);
+
+// PortError, parse_port
+//
+// PELLORIAND_PORT: an unsigned 16-bit decimal with one optional "+".
+enum class PortError { empty, invalid_digit, pos_overflow };
+[[nodiscard]] std::optional<std::uint16_t> parse_port(std::string_view text, PortError& error);
+[[nodiscard]] std::string_view port_error_kind(PortError error);
+
+}  // namespace pelloriand::server

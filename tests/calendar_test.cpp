@@ -1,0 +1,229 @@
+#include "tools/calendar.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pelloriand/tool.h"
+#include "time_zone_scope.h"
+
+namespace pelloriand {
+namespace {
+
+std::string calendar_ok(std::string_view input) {
+  const ToolResult result = run_tool("calendar", input, nullptr);
+  EXPECT_TRUE(result.is_ok()) << input << " -> " << result.text();
+  return result.text();
+}
+
+// The line of the report that starts with `label`.
+std::string line_of(const std::string& report, std::string_view label) {
+  std::size_t start = 0;
+  while (start <= report.size()) {
+    std::size_t end = report.find('\n', start);
+    if (end == std::string::npos) end = report.size();
+    const std::string_view line(report.data() + start, end - start);
+    if (line.starts_with(label)) return std::string(line);
+    start = end + 1;
+  }
+  return "<no line " + std::string(label) + ">";
+}
+
+TEST(Calendar, FullReportFor2025_03_15) {
+  const std::string expected =
+      "gregorian:  Saturday, March 15, 2025\n"
+      "day of year: 74\n"
+      "iso week:    2025-W11-6\n"
+      "julian day:  2460749.5\n"
+      "hebrew     15 Adar 5785\n"
+      "islamic    Ramadan 15, 1446 AH\n"
+      "persian    Esfand 25, 1403 AP\n"
+      "chinese    2025乙巳年二月16\n"
+      "japanese   March 15, 7 Reiwa\n"
+      "buddhist   March 15, 2568 BE\n"
+      "indian     Phalguna 24, 1946 Saka\n"
+      "coptic     Baramhat 6, 1741 ERA1\n"
+      "ethiopic   Megabit 6, 2017 ERA1\n"
+      "minguo     March 15, 114 Minguo\n"
+      "dangi      2025년(을사년) 2월 16일";
+  EXPECT_EQ(calendar_ok("2025-03-15"), expected);
+  // The host's zone plays no part, even one fourteen hours ahead of UTC.
+  testing::TimeZoneScope zone("Pacific/Kiritimati");
+  EXPECT_EQ(calendar_ok(" 2025-03-15T11:30:00-05:00\n"), expected);
+}
+
+TEST(Calendar, InputForms) {
+  struct Row {
+    std::string_view input, gregorian;
+  };
+  const Row rows[] = {
+      {"1700000000", "Tuesday, November 14, 2023"},
+      {"1700000000000", "Tuesday, November 14, 2023"},
+      {"0", "Thursday, January 1, 1970"},
+      {"9999999999", "Saturday, November 20, 2286"},
+      {"2025-03-15T10:00", "Saturday, March 15, 2025"},
+      {"2025-03-15T1:2", "Saturday, March 15, 2025"},
+      {"2025-03-15 10:00", "Saturday, March 15, 2025"},
+      {"2025-03-15 10:00:00", "Saturday, March 15, 2025"},
+      {"2025-03-15T10:00:00.25", "Saturday, March 15, 2025"},
+      {"2025-03-15T10:00:00Z", "Saturday, March 15, 2025"},
+      {"2025-03-15T10:00:00.5+14:00", "Saturday, March 15, 2025"},
+      {"2025-03-15T23:59:59.999-05:00", "Saturday, March 15, 2025"},
+      // A leap second is the first second of the next day.
+      {"2025-03-15T23:59:60", "Sunday, March 16, 2025"},
+      {"0000-01-01", "Saturday, January 1, 0"},
+      {"9999-12-31", "Friday, December 31, 9999"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(line_of(calendar_ok(row.input), "gregorian:"),
+              "gregorian:  " + std::string(row.gregorian))
+        << row.input;
+  }
+}
+
+TEST(Calendar, Errors) {
+  constexpr std::string_view SHAPE = "Expected an ISO date like 2025-03-15 (or empty for today)";
+  struct Row {
+    std::string_view input, error;
+  };
+  const Row rows[] = {
+      {"12345678901", SHAPE},
+      {"123456789012", SHAPE},
+      {"12345678901234", SHAPE},
+      {"2025-3-15", SHAPE},
+      {"-1", SHAPE},
+      {"today", SHAPE},
+      {"2025-03-15T10:00:00z", "Out of range"},
+      {"2025-03-15 10:00:00.25", "Out of range"},
+      {"2025-03-15 10:00Z", "Out of range"},
+      {"2025-03-15Z", "Out of range"},
+      {"2025-03-15T10:00Z", "Out of range"},
+      {"2025-03-15T10:00:00+0500", "Out of range"},
+      {"2025-03-15T10:00:00+5:00", "Out of range"},
+      {"2025-03-15T24:00", "Out of range"},
+      {"2025-03-15T10", "Out of range"},
+      {"2025-03-15x", "Out of range"},
+      {"2025-02-30", "Out of range"},
+      {"2025-13-01", "Out of range"},
+      {"2100-02-29", "Out of range"},
+  };
+  for (const Row& row : rows) {
+    const ToolResult result = run_tool("calendar", row.input, nullptr);
+    EXPECT_FALSE(result.is_ok()) << row.input;
+    EXPECT_EQ(result.text(), row.error) << row.input;
+  }
+}
+
+TEST(Calendar, LongInputsAnswerPromptly) {
+  const std::string digits(2 << 20, '7');
+  EXPECT_EQ(run_tool("calendar", digits, nullptr).text(),
+            "Expected an ISO date like 2025-03-15 (or empty for today)");
+  EXPECT_EQ(line_of(calendar_ok("2025-03-15T10:30:00." + digits + "Z"), "gregorian:"),
+            "gregorian:  Saturday, March 15, 2025");
+  EXPECT_EQ(run_tool("calendar", "2025-03-15" + digits + "Z", nullptr).text(), "Out of range");
+}
+
+TEST(Calendar, EmptyInputIsToday) {
+  for (std::string_view blank : {"", " \u3000\t"}) {
+    const auto now = std::chrono::system_clock::now();
+    const std::string report = calendar_ok(blank);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+    // Equal unless the day changed between the two readings.
+    const std::string today = calendar_ok(std::to_string(ms));
+    EXPECT_EQ(line_of(report, "gregorian:"), line_of(today, "gregorian:")) << blank;
+  }
+}
+
+TEST(Calendar, GregorianLines) {
+  struct Row {
+    std::string_view input, day_of_year, iso_week, julian;
+  };
+  const Row rows[] = {
+      // ISO weeks at year ends: week 1 may start in December, week 52/53 run into January.
+      {"2024-12-30", "365", "2025-W01-1", "2460674.5"},
+      {"2024-12-31", "366", "2025-W01-2", "2460675.5"},
+      {"2021-01-03", "3", "2020-W53-7", "2459217.5"},
+      {"2021-01-04", "4", "2021-W01-1", "2459218.5"},
+      {"2027-01-01", "1", "2026-W53-5", "2461406.5"},
+      {"2022-01-01", "1", "2021-W52-6", "2459580.5"},
+      {"0000-01-01", "1", "-1-W52-6", "1721059.5"},
+      {"9999-12-31", "365", "9999-W52-5", "5373483.5"},
+      // The Julian date is that of the nearest midnight.
+      {"2025-03-15T11:59:59", "74", "2025-W11-6", "2460749.5"},
+      {"2025-03-15T11:59:59.999", "74", "2025-W11-6", "2460749.5"},
+      {"2025-03-15T12:00:00", "74", "2025-W11-6", "2460750.5"},
+      {"2025-03-15T18:00", "74", "2025-W11-6", "2460750.5"},
+      {"1969-12-31T12:00:00Z", "365", "1970-W01-3", "2440587.5"},
+      {"1969-12-31T11:59:59Z", "365", "1970-W01-3", "2440586.5"},
+  };
+  for (const Row& row : rows) {
+    const std::string report = calendar_ok(row.input);
+    EXPECT_EQ(line_of(report, "day of year:"), "day of year: " + std::string(row.day_of_year))
+        << row.input;
+    EXPECT_EQ(line_of(report, "iso week:"), "iso week:    " + std::string(row.iso_week))
+        << row.input;
+    EXPECT_EQ(line_of(report, "julian day:"), "julian day:  " + std::string(row.julian))
+        << row.input;
+  }
+}
+
+TEST(Calendar, LunisolarYearsAndLeapMonths) {
+  struct Row {
+    std::string_view input, chinese, dangi;
+  };
+  const Row rows[] = {
+      // 2025 has a leap sixth month, from 25 July to 22 August.
+      {"2025-07-30", "2025乙巳年闰六月6", "2025년(을사년) 윤6월 6일"},
+      {"2025-07-24", "2025乙巳年六月30", "2025년(을사년) 6월 30일"},
+      // Before the lunisolar new year (29 January 2025) the year is still 2024, 甲辰.
+      {"2025-01-28", "2024甲辰年腊月29", "2024년(갑진년) 12월 29일"},
+      {"2025-01-29", "2025乙巳年正月1", "2025년(을사년) 1월 1일"},
+      // Year 0 is 己未 (the cycle counted from year 4, 甲子) and negative years are kept.
+      {"0000-01-01", "-1己未年腊月9", "-1년(기미년) 12월 9일"},
+      {"1984-02-02", "1984甲子年正月1", "1984년(갑자년) 1월 1일"},
+  };
+  for (const Row& row : rows) {
+    const std::string report = calendar_ok(row.input);
+    EXPECT_EQ(line_of(report, "chinese "), "chinese    " + std::string(row.chinese)) << row.input;
+    EXPECT_EQ(line_of(report, "dangi "), "dangi      " + std::string(row.dangi)) << row.input;
+  }
+}
+
+TEST(Calendar, GregorianBasedCalendarsAreProleptic) {
+  // ICU's default Julian cutover would put 15 March 1000 on 9 March.
+  const std::string report = calendar_ok("1000-03-15");
+  EXPECT_EQ(line_of(report, "buddhist "), "buddhist   March 15, 1543 BE");
+  EXPECT_EQ(line_of(report, "minguo "), "minguo     March 15, 912 B.R.O.C.");
+}
+
+// The per-thread formatter clones write what formatters built afresh write, on
+// many threads at once.
+TEST(Calendar, CachedFormattersMatchFreshOnes) {
+  const std::int64_t instants[] = {
+      0, 1741996800000, 1753833600000, -62167219200000, 253402300799999, -30610224000000};
+  std::vector<std::string> fresh;
+  for (const std::int64_t ms : instants) {
+    fresh.push_back(tools::calendar::calendar_report(ms, true));
+  }
+  std::vector<std::thread> threads;
+  std::vector<int> mismatches(8, 0);
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 20; ++round) {
+        for (std::size_t i = 0; i < std::size(instants); ++i) {
+          if (tools::calendar::calendar_report(instants[i]) != fresh[i]) ++mismatches[t];
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (int t = 0; t < 8; ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+  EXPECT_EQ(tools::calendar::calendar_report(1741996800000), calendar_ok("2025-03-15"));
+}
+
+}  // namespace
+}  // namespace pelloriand

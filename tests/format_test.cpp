@@ -1,0 +1,312 @@
+#include "tools/format.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "tools/entries.h"
+
+namespace pelloriand::tools {
+namespace {
+
+constexpr const char* PARSE_ERROR = "Could not parse input as JSON, YAML or TOML";
+
+ToolResult run(std::string_view input, const char* target) {
+  if (target == nullptr) return format_tool(input, nullptr);
+  ToolOptions options{{"target", target}};
+  return format_tool(input, &options);
+}
+
+struct Row {
+  std::string input;
+  const char* target;  // nullptr: no options
+  std::string expected;
+  bool ok = true;
+};
+
+void check_rows(const std::vector<Row>& rows) {
+  for (const auto& row : rows) {
+    const ToolResult result = run(row.input, row.target);
+    EXPECT_EQ(result.is_ok(), row.ok) << row.input << " -> " << (row.target ? row.target : "-");
+    EXPECT_EQ(result.text(), row.expected)
+        << row.input << " -> " << (row.target ? row.target : "-");
+  }
+}
+
+TEST(Format, ReadersAndTargets) {
+  check_rows({
+      {R"({"b": 1, "a": [true, null]})", nullptr, "b: 1\na:\n  - true\n  - ~"},
+      {R"({"b": 1, "a": [true, null]})", "json",
+       "{\n  \"b\": 1,\n  \"a\": [\n    true,\n    null\n  ]\n}"},
+      {R"({"a": 1, "a": 2, "b": 3})", "json", "{\n  \"a\": 2,\n  \"b\": 3\n}"},
+      {"0.1", "json", "0.1"},
+      {"5.806313673e+44", "json", "5.806313673e+44"},  // correctly rounded
+      {"18446744073709551615", "yaml", "18446744073709552000"},
+      {"a = 1", "json", "\"a = 1\""},
+      {"a = 1", "yaml", "a = 1"},
+      {"a = 1\nb = 2", "json", "\"a = 1 b = 2\""},
+      {"[server]\nport = 8080", "json", "{\n  \"server\": {\n    \"port\": 8080\n  }\n}"},
+      {"", "yaml", "{}"},
+      {"  \n ", "json", "{}"},
+      {"", "toml", ""},
+      {"", "csv", "\n"},
+      {"1e400", "yaml", "0"},
+      {"a: 1\na: 2", "json", PARSE_ERROR, false},
+      {"a: 1\n---\nb: 2", "json", "{\n  \"a\": 1\n}"},
+      {"a: 1\n---\n[", "json", PARSE_ERROR, false},
+      {"a: [1", "yaml", PARSE_ERROR, false},
+      {"{", "YAML", PARSE_ERROR, false},
+      {"{}", "YAML", "Unknown target: YAML", false},
+      {"{}", "", "Unknown target: ", false},
+      {"[]", "toml", "TOML output needs an object at the top level", false},
+      {"[1, 2]", "csv", "\n\n"},
+      {"[]", "csv", "No rows to convert", false},
+      {R"([{"a": 1, "b": "x,y"}, {"b": 2, "c": 3}])", "csv", "a,b\n1,\"x,y\"\n,2"},
+      {R"({"a": 1})", "csv", "a\n1"},
+      {R"([{"a,b": "q\"r", "c": "x\ry"}, 5])", "csv", "\"a,b\",c\n\"q\"\"r\",x\ry\n,"},
+      {R"({"a": [1, [2, "a"]], "o": {"x": 1}, "n": null, "u": 12345678901234567890})", "csv",
+       "a,o,n,u\n\"1,2,a\",[object Object],,12345678901234567000"},
+  });
+}
+
+TEST(Format, JsonNumbersAreCorrectlyRoundedAndFinite) {
+  const auto doc = format::read_json("[5.806313673e+44, 0.1, 1e-400, -0.0]");
+  ASSERT_TRUE(doc.has_value());
+  const auto& items = doc->as_array();
+  EXPECT_EQ(items[0].as_double(), 5.806313673e+44);
+  EXPECT_EQ(items[1].as_double(), 0.1);
+  EXPECT_EQ(items[2].as_double(), 0.0);  // an underflow is still a number
+  EXPECT_TRUE(std::signbit(items[3].as_double()));
+  EXPECT_FALSE(format::read_json("[1e400]").has_value());
+  EXPECT_FALSE(format::read_json("{\"a\": -1e400}").has_value());
+}
+
+TEST(Format, YamlScalarTyping) {
+  check_rows({
+      {"x: .inf\ny: 1e999\nz: -.INF", "json", "{\n  \"x\": 0,\n  \"y\": 0,\n  \"z\": 0\n}"},
+      {"x: 0x1F", "json", "{\n  \"x\": 31\n}"},
+      {"x: 0o17", "json", "{\n  \"x\": 15\n}"},
+      {"x: +5", "json", "{\n  \"x\": 5\n}"},
+      {"x: -9223372036854775808", "json", "{\n  \"x\": -9223372036854776000\n}"},
+      {"x: 9223372036854775808", "json", "{\n  \"x\": 9223372036854776000\n}"},  // a real
+      {"[yes, on, Null, NULL, inf, nan, 1.5e3, .5, 1.]", "json",
+       "[\n  \"yes\",\n  \"on\",\n  \"Null\",\n  \"NULL\",\n  \"inf\",\n  \"nan\",\n  1500,\n  "
+       "0.5,\n  1\n]"},
+      {"[~, null, True, FALSE]", "json", "[\n  null,\n  null,\n  true,\n  false\n]"},
+      {"x:", "json", "{\n  \"x\": null\n}"},
+      {"[!!int abc, !!int 12, !!bool yes, !!float 2, !!null ~, !!str 5, !foo 5, '5', \"t\"]",
+       "json",
+       "[\n  null,\n  12,\n  null,\n  2,\n  null,\n  \"5\",\n  \"5\",\n  \"5\",\n  \"t\"\n]"},
+      {"x: |\n  5\n  6\ny: >\n  7\n  8", "json", "{\n  \"x\": \"5\\n6\\n\",\n  \"y\": \"7 8\"\n}"},
+      {"a: &x [1, 2]\nb: *x\nc: *nope", "json",
+       "{\n  \"a\": [\n    1,\n    2\n  ],\n  \"b\": [\n    1,\n    2\n  ],\n  \"c\": null\n}"},
+  });
+}
+
+TEST(Format, YamlKeys) {
+  check_rows({
+      // 1 and '1' are different keys with the same text: the second value wins in place.
+      {"1: a\nz: b\n'1': c", "json", "{\n  \"1\": \"c\",\n  \"z\": \"b\"\n}"},
+      {"0x1F: a\n1.50: b\ntrue: c\n~: d\n!!int x: e", "json",
+       "{\n  \"31\": \"a\",\n  \"1.50\": \"b\",\n  \"true\": \"c\",\n  \"null\": \"d\",\n  \"~\": "
+       "\"e\"\n}"},
+      {"[1, a]: v", "json", "{\n  \"[Integer(1), String(\\\"a\\\")]\": \"v\"\n}"},
+      {"? {k: [1.5, null]}\n: v", "json",
+       "{\n  \"{String(\\\"k\\\"): Array([Real(\\\"1.5\\\"), Null])}\": \"v\"\n}"},
+      {"0x1F: a\n31: b", "json", PARSE_ERROR, false},
+  });
+  format::YamlNode key;
+  key.kind = format::YamlNode::Kind::Array;
+  key.items.push_back({format::YamlNode::Kind::String, false, 0, "q\"\\\n\x01", {}});
+  EXPECT_EQ(format::yaml_key_text(key), R"([String("q\"\\\n\u{1}")])");
+}
+
+TEST(Format, TomlReading) {
+  check_rows({
+      {"[t]\nx = inf\ny = nan\nz = -1\n[u]\nf = 1.5", "json",
+       "{\n  \"t\": {\n    \"x\": null,\n    \"y\": null,\n    \"z\": -1\n  },\n  \"u\": {\n    "
+       "\"f\": 1.5\n  }\n}"},
+      {"[s]\nd = 1979-05-27 07:32:00Z\ne = 1979-05-27T07:32:00+00:00\nf = "
+       "1979-05-27T00:32:00.999999-07:00"
+       "\ng = 1979-05-27\nh = 07:32:00.500\ni = 1979-05-27T07:32:00",
+       "json",
+       "{\n  \"s\": {\n    \"d\": \"1979-05-27T07:32:00Z\",\n    \"e\": "
+       "\"1979-05-27T07:32:00+00:00\",\n"
+       "    \"f\": \"1979-05-27T00:32:00.999999-07:00\",\n    \"g\": \"1979-05-27\",\n"
+       "    \"h\": \"07:32:00.5\",\n    \"i\": \"1979-05-27T07:32:00\"\n  }\n}"},
+      {"[a.b]\nc = 1\n[z]\ny = 2\n[a]\nx = 3", "json",
+       "{\n  \"a\": {\n    \"b\": {\n      \"c\": 1\n    },\n    \"x\": 3\n  },\n  \"z\": {\n    "
+       "\"y\": 2\n  }\n}"},
+      {"[[p]]\nn = 1\n[[p]]\nn = 2", "json",
+       "{\n  \"p\": [\n    {\n      \"n\": 1\n    },\n    {\n      \"n\": 2\n    }\n  ]\n}"},
+      {"\xEF\xBB\xBF[t]\nzz = { b = 1, a = [2, 3] }\naa.y = 'x'", "json",
+       "{\n  \"t\": {\n    \"zz\": {\n      \"b\": 1,\n      \"a\": [\n        2,\n        3\n     "
+       " ]\n    },\n"
+       "    \"aa\": {\n      \"y\": \"x\"\n    }\n  }\n}"},
+      {"[t]\na = 1\na = 2", "json", PARSE_ERROR, false},
+  });
+}
+
+TEST(Format, YamlWriter) {
+  check_rows({
+      {R"({"b": 1, "a": [true, null, {"c": "x", "d": []}], "e": {}})", "yaml",
+       "b: 1\na:\n  - true\n  - ~\n  - c: x\n    d: []\ne: {}"},
+      {"[[1, 2], [3]]", "yaml", "- - 1\n  - 2\n- - 3"},
+      {R"(["yes", "1.5", "-x", "a: b", "", " a", "héllo", "x-1", "line1\nline2", "12", "+.5e3",
+          "-Infinity", "NaN", ".x", "0x", "a#", "it's", "%", "b\u0007", "\u0001\u001b\u007f",
+          "Yes please", "~", "n", "1_000"])",
+       "yaml",
+       "- \"yes\"\n- \"1.5\"\n- \"-x\"\n- \"a: b\"\n- \"\"\n- \" a\"\n- héllo\n- x-1\n- "
+       "\"line1\\nline2\"\n"
+       "- \"12\"\n- \"+.5e3\"\n- \"-Infinity\"\n- \"NaN\"\n- \".x\"\n- \"0x\"\n- \"a#\"\n- "
+       "\"it's\"\n"
+       "- \"%\"\n- b\u0007\n- \"\\u0001\\u001b\\u007f\"\n- Yes please\n- \"~\"\n- \"n\"\n- 1_000"},
+      {R"({"k y": {"": 2.0, "q": 1e21}})", "yaml", "k y:\n  \"\": 2\n  q: 1e+21"},
+      {R"(["0o17", "++1", "+.inf", "0o", "+x", "0.5.1"])", "yaml",
+       "- \"0o17\"\n- \"++1\"\n- \"+.inf\"\n- 0o\n- +x\n- 0.5.1"},
+      {R"("hello")", "yaml", "hello"},
+      {"5", "yaml", "5"},
+      {"null", "yaml", "~"},
+      {"[]", "yaml", "[]"},
+      {"{}", "yaml", "{}"},
+      {R"("tail  \n ")", "yaml", "\"tail  \\n \""},
+  });
+}
+
+TEST(Format, TomlWriter) {
+  check_rows({
+      {R"({"port": 8080, "tags": [1, 2], "db": {"ssl": false, "n": 1.5, "m": {}}, "z": 2.0})",
+       "toml", "port = 8080\ntags = [1, 2]\ndb = { ssl = false, n = 1.5, m = {} }\nz = 2.0"},
+      {R"({"name": "x", "path": "C:\\tmp", "e": [], "f": [1e21, 1e-7, -0.0, 0.0, -2.5e-3]})",
+       "toml",
+       "name = \"x\"\npath = 'C:\\tmp'\ne = []\nf = [1000000000000000000000.0, 0.0000001, -0.0, "
+       "0.0, -0.0025]"},
+      {R"({"k e y": 1, "": 2, "a\\b": 3, "a\\'\"": 4, "t\tb": 5, "c\u0001": 6})", "toml",
+       "\"k e y\" = 1\n\"\" = 2\n'a\\b' = 3\n\"a\\\\'\\\"\" = 4\n\"t\tb\" = 5\n\"c\\u0001\" = 6"},
+      {R"(["it's", "say \"hi\"", "a\nb", "it's \"x\"\nq", "a\\b'\nc", "x\\'''\"\"\"\ny",
+          "x\\'\"", "bell\u0007", "t\tab"])",
+       "json-unused", "Unknown target: json-unused", false},
+      {R"({"a": "it's", "b": "say \"hi\"", "c": "a\nb", "d": "it's \"x\"\nq", "e": "a\\b'\nc",
+          "f": "x\\'''\"\"\"\"\ny", "g": "x\\'\"", "h": "bell\u0007", "i": "t\tab"})",
+       "toml",
+       "a = \"it's\"\nb = 'say \"hi\"'\nc = \"\"\"\na\nb\"\"\"\nd = \"\"\"\nit's \"x\"\nq\"\"\"\n"
+       "e = '''\na\\b'\nc'''\nf = \"\"\"\nx\\\\'''\"\"\\\"\"\ny\"\"\"\ng = '''x\\'\"'''\n"
+       "h = \"bell\\u0007\"\ni = \"t\tab\""},
+      {R"({"a": null})", "toml", "unsupported unit type", false},
+      {R"({"a": {"b": [1, null]}})", "toml", "unsupported unit type", false},
+      {R"({"n": 18446744073709551615})", "toml", "out-of-range value for u64 type", false},
+      {R"({"n": 9223372036854775807, "m": -9223372036854775808})", "toml",
+       "n = 9223372036854775807\nm = -9223372036854775808"},
+  });
+}
+
+// TOML written by the tool is often also a YAML plain scalar (YAML is tried
+// first), so the TOML half reads the text back with the TOML reader itself.
+std::string json_via_toml(const std::string& toml_text) {
+  const auto value = format::read_toml(toml_text);
+  if (!value) return "unreadable TOML";
+  std::string out;
+  json::write_json_pretty(*value, 0, out);
+  return out;
+}
+
+TEST(Format, RoundTrips) {
+  const std::vector<std::string> documents = {
+      R"({"name": "x", "list": [1, -2, 3.25, "4", true], "nested": {"a": {"b": [[], {}, [1, [2]]]}}})",
+      R"({"strings": ["yes", "", " lead", "a: b", "q\"uote", "back\\slash", "tab\there", "nl\nx", "é😀", "0x10", "-", "#", "it's", "x\\'''\"\"\"\ny", "a\u0001b", "\"q\""]})",
+      R"({"rows": [{"id": 1, "tags": ["a", "b"]}, {"id": 2, "deep": {"x": {"y": {"z": 1e-7}}}}], "f": [2.0, 0.1, 1e21, 1.5e-10, -0.0]})",
+      R"({"weird keys": {"": 1, "a.b": 2, "k: v": 3, "- x": 4, "true": 5, "1": 6, "it's \"q\"": 7, "c\u0001": 8}})",
+  };
+  for (const auto& doc : documents) {
+    const std::string json = run(doc, "json").text();
+    const ToolResult yaml = run(doc, "yaml");
+    ASSERT_TRUE(yaml.is_ok()) << doc;
+    EXPECT_EQ(run(yaml.text(), "json").text(), json) << yaml.text();
+    const ToolResult toml = run(doc, "toml");
+    ASSERT_TRUE(toml.is_ok()) << doc;
+    EXPECT_EQ(json_via_toml(toml.text()), json) << toml.text();
+  }
+  // YAML keeps nulls, which TOML cannot hold.
+  const std::string with_null = R"([null, {"a": null, "b": [null]}])";
+  EXPECT_EQ(run(run(with_null, "yaml").text(), "json").text(), run(with_null, "json").text());
+}
+
+TEST(Format, HostileInputIsRefusedQuickly) {
+  using Clock = std::chrono::steady_clock;
+  std::string bomb = "a: &a [x, x, x, x, x, x, x, x, x, x]\n";
+  for (char c = 'b'; c <= 'z'; ++c) {
+    bomb += std::string(1, c) + ": &" + c + " [";
+    for (int i = 0; i < 10; ++i) bomb += std::string(i ? ", *" : "*") + static_cast<char>(c - 1);
+    bomb += "]\n";
+  }
+  const std::size_t depth = 100000;
+  auto dotted = [&] {
+    std::string s = "a";
+    for (std::size_t i = 0; i < depth; ++i) s += ".a";
+    return s;
+  };
+  std::string block;  // block mappings nested 2000 deep
+  for (std::size_t i = 0; i < 2000; ++i) block += std::string(i, ' ') + "a:\n";
+  for (const std::string& input :
+       {bomb, std::string(depth, '[') + std::string(depth, ']') + "x", block,
+        "k: " + std::string(depth, '{') + std::string(depth, '}')}) {
+    const auto start = Clock::now();
+    const ToolResult result = run(input, "json");
+    EXPECT_TRUE(result.text() == PARSE_ERROR) << input.substr(0, 60);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2)) << input.substr(0, 60);
+  }
+  for (const std::string& input :
+       {"[" + dotted() + "]\nx = 1", "[t]\nx = {" + dotted() + " = 1}", dotted() + " = 1",
+        "[t]\nx = " + std::string(depth, '[') + std::string(depth, ']'),
+        "[" + dotted() + "]\nx = ", "[t]\nx = [{a = [{" + dotted() + " = 1}]}]"}) {
+    const auto start = Clock::now();
+    EXPECT_FALSE(format::read_toml(input).has_value()) << input.substr(0, 60);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2)) << input.substr(0, 60);
+  }
+  // Every line of the indented layouts is indented: 300,000 numbers 127 deep
+  // would print some 76 MB from a 600 KB input.
+  std::string wide_deep = std::string(126, '[');
+  for (int i = 0; i < 300000; ++i) wide_deep += "1,";
+  wide_deep += "1" + std::string(126, ']');
+  for (const char* target : {"json", "yaml"}) {
+    EXPECT_EQ(run(wide_deep, target).text(), "Output too large") << target;
+  }
+  EXPECT_TRUE(run(wide_deep, "csv").is_ok());
+  // Nesting within the bound is read, and strings and floats do not count as depth.
+  EXPECT_TRUE(run(std::string(200, '[') + std::string(200, ']') + " #", "json").is_ok());
+  std::string wide = "[t]\nx = [";
+  for (int i = 0; i < 5000; ++i) wide += "1.5, \"a.b.c\", ";
+  EXPECT_TRUE(format::read_toml(wide + "2]\n\"q.r.s\".t = 1").has_value());
+  std::string deep = "[t]\nx = ";
+  for (int i = 0; i < 80; ++i) deep += "{ a.b = ";
+  EXPECT_TRUE(format::read_toml(deep + "1" + std::string(80, '}')).has_value());
+}
+
+TEST(Format, LargeDocumentConvertsFast) {
+  std::string doc = "[";
+  while (doc.size() < (std::size_t{2} << 20) - 200) {
+    if (doc.size() > 1) doc += ",";
+    doc += R"({"id": 12345, "name": "item name", "tags": ["a", "b"], "v": 1.25, "ok": true})";
+  }
+  doc += "]";
+  std::string yaml;
+  for (const char* target : {"yaml", "json", "csv"}) {
+    const auto start = std::chrono::steady_clock::now();
+    const ToolResult result = run(doc, target);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(result.is_ok()) << target;
+    if (std::string_view(target) == "yaml") yaml = result.text();
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_LT(elapsed, std::chrono::milliseconds(300)) << target;
+#endif
+  }
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(run(yaml, "json").is_ok());  // the same document, read back as YAML
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+}
+
+}  // namespace
+}  // namespace pelloriand::tools

@@ -1,0 +1,588 @@
+// End-to-end: the built server on a free loopback port, spoken to over real
+// sockets with hand-written requests so every byte of the answers is checked.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "json.h"
+#include "pelloriand/tool.h"
+
+namespace {
+
+using Env = std::map<std::string, std::string>;
+
+int free_port() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
+
+// Reads from fd until `done(text)` or the deadline; returns what arrived.
+std::string read_until(int fd, const std::function<bool(const std::string&)>& done,
+                       std::chrono::milliseconds timeout, std::string text = {}) {
+  auto end = std::chrono::steady_clock::now() + timeout;
+  char buf[65536];
+  while (!done(text)) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    text.append(buf, static_cast<std::size_t>(n));
+  }
+  return text;
+}
+
+// One server process with its output pipes; killed when the test ends.
+class Server {
+ public:
+  explicit Server(Env env, bool wait_for_banner = true) {
+    int out[2], err[2];
+    EXPECT_EQ(::pipe(out), 0);
+    EXPECT_EQ(::pipe(err), 0);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(out[1], 1);
+      ::dup2(err[1], 2);
+      std::vector<std::string> pairs;
+      for (auto& [k, v] : env) pairs.push_back(k + "=" + v);
+      std::vector<char*> envp;
+      for (auto& p : pairs) envp.push_back(p.data());
+      envp.push_back(nullptr);
+      char* argv[] = {const_cast<char*>(PELLORIAND_SERVER_BINARY), nullptr};
+      ::execve(PELLORIAND_SERVER_BINARY, argv, envp.data());
+      ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    out_ = out[0];
+    err_ = err[0];
+    if (wait_for_banner) {
+      stdout_text = read_until(
+          out_, [](const std::string& t) { return t.find('\n') != std::string::npos; },
+          std::chrono::seconds(20));
+    }
+  }
+  ~Server() {
+    if (pid_ > 0 && !exited_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    ::close(out_);
+    ::close(err_);
+  }
+  // Exit status, waiting up to 20 s; nullopt if it is still running.
+  std::optional<int> exit_status() {
+    for (int i = 0; i < 2000; ++i) {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return std::nullopt;
+  }
+  std::string read_stderr() {
+    return read_until(
+        err_, [](const std::string&) { return false; }, std::chrono::milliseconds(300));
+  }
+  std::string more_stdout(std::chrono::milliseconds wait) {
+    return read_until(
+        out_, [](const std::string&) { return false; }, wait);
+  }
+
+  std::string stdout_text;
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1, err_ = -1;
+  bool exited_ = false;
+};
+
+int connect_to(int port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+void send_all(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::send(fd, data.data(), data.size(), MSG_NOSIGNAL);
+    if (n <= 0) return;
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+struct Answer {
+  int status = 0;
+  std::string head;  // status line and headers, lower-case names as sent
+  std::string body;
+  std::string header(const std::string& name) const {
+    std::size_t at = head.find("\r\n" + name + ": ");
+    if (at == std::string::npos) return "<none>";
+    at += name.size() + 4;
+    return head.substr(at, head.find("\r\n", at) - at);
+  }
+};
+
+// Reads one answer from a connection; `head_only` for HEAD requests.
+std::optional<Answer> read_answer(int fd, std::string& pending, bool head_only = false) {
+  auto complete = [&](const std::string& t) {
+    std::size_t end = t.find("\r\n\r\n");
+    if (end == std::string::npos) return false;
+    if (head_only) return true;
+    std::size_t cl = t.find("content-length: ");
+    std::size_t length = cl < end ? std::stoul(t.substr(cl + 16)) : 0;
+    return t.size() >= end + 4 + length;
+  };
+  pending = read_until(fd, complete, std::chrono::seconds(20), std::move(pending));
+  if (!complete(pending)) return std::nullopt;
+  Answer a;
+  std::size_t end = pending.find("\r\n\r\n");
+  a.head = pending.substr(0, end + 2);
+  a.status = std::stoi(a.head.substr(9, 3));
+  std::size_t length = 0;
+  if (!head_only && a.header("content-length") != "<none>")
+    length = std::stoul(a.header("content-length"));
+  a.body = pending.substr(end + 4, length);
+  pending.erase(0, end + 4 + length);
+  return a;
+}
+
+std::optional<Answer> ask(int port, const std::string& request, bool head_only = false) {
+  int fd = connect_to(port);
+  if (fd < 0) return std::nullopt;
+  send_all(fd, request);
+  std::string pending;
+  auto a = read_answer(fd, pending, head_only);
+  ::close(fd);
+  return a;
+}
+
+std::string post(const std::string& body, const std::string& type = "application/json") {
+  std::string r = "POST /v1/convert HTTP/1.1\r\nhost: x\r\n";
+  if (!type.empty()) r += "content-type: " + type + "\r\n";
+  return r + "content-length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// One server for the tests that only talk to it.
+class Running : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    for (int attempt = 0; attempt < 5 && !server_; ++attempt) {
+      port_ = free_port();
+      server_ = new Server({{"PELLORIAND_PORT", std::to_string(port_)}, {"NO_COLOR", "1"}});
+      if (server_->stdout_text.find("listening") == std::string::npos) {
+        delete server_;
+        server_ = nullptr;
+      }
+    }
+    ASSERT_NE(server_, nullptr);
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+  static Server* server_;
+  static int port_;
+};
+Server* Running::server_ = nullptr;
+int Running::port_ = 0;
+
+void expect_cors(const Answer& a, bool preflight, const std::string& context) {
+  EXPECT_EQ(a.header("access-control-allow-origin"), "*") << context;
+  EXPECT_EQ(a.header("vary"),
+            "origin, access-control-request-method, access-control-request-headers")
+      << context;
+  EXPECT_EQ(a.header("access-control-expose-headers"), preflight ? "<none>" : "*") << context;
+  EXPECT_EQ(a.header("access-control-allow-methods"), preflight ? "*" : "<none>") << context;
+  EXPECT_EQ(a.header("access-control-allow-headers"), preflight ? "*" : "<none>") << context;
+  EXPECT_EQ(a.header("access-control-allow-credentials"), "<none>") << context;
+}
+
+TEST_F(Running, FixedDocumentsExactly) {
+  auto index = ask(port_, "GET / HTTP/1.1\r\nhost: x\r\n\r\n");
+  ASSERT_TRUE(index);
+  EXPECT_EQ(index->status, 200);
+  EXPECT_EQ(index->header("content-type"), "application/json");
+  EXPECT_EQ(index->body,
+            "{\"service\":\"Pelloriand API\",\"engine\":\"built-in\",\"endpoints\":{\"POST "
+            "/v1/convert\":\"run a conversion (ConversionRequest \xe2\x86\x92 "
+            "ConversionResult)\",\"GET /v1/tools\":\"list implemented tools\"}}");
+  auto tools = ask(port_, "GET /v1/tools?x=1 HTTP/1.1\r\nhost: x\r\n\r\n");
+  ASSERT_TRUE(tools);
+  EXPECT_EQ(tools->body.size(), 934u);
+  EXPECT_EQ(
+      tools->body.rfind("{\"engine\":\"built-in\",\"tools\":[{\"id\":\"math\",\"label\":\"Math\"},"
+                        "{\"id\":\"unit\",\"label\":\"Unit\"},",
+                        0),
+      0u);
+  EXPECT_NE(tools->body.find("{\"id\":\"mercator\",\"label\":\"Web Mercator\"}"),
+            std::string::npos);
+  EXPECT_TRUE(tools->body.ends_with(",{\"id\":\"crs\",\"label\":\"CRS\"}]}"));
+  for (const char* path : {"/", "/v1/tools"}) {
+    auto head = ask(port_, std::string("HEAD ") + path + " HTTP/1.1\r\nhost: x\r\n\r\n", true);
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->status, 200);
+    EXPECT_EQ(head->header("content-type"), "application/json");
+    EXPECT_EQ(head->header("content-length"), path == std::string("/") ? "182" : "934");
+  }
+}
+
+TEST_F(Running, RouterDefaultsAndCors) {
+  struct Row {
+    std::string request;
+    int status;
+    std::string allow;
+    bool preflight;
+  };
+  const std::vector<Row> rows = {
+      {"GET /nope HTTP/1.1\r\n\r\n", 404, "<none>", false},
+      {"GET /v1/tools/ HTTP/1.1\r\n\r\n", 404, "<none>", false},
+      {"GET /V1/tools HTTP/1.1\r\n\r\n", 404, "<none>", false},
+      {"POST / HTTP/1.1\r\ncontent-length: 0\r\n\r\n", 405, "GET,HEAD", false},
+      {"DELETE /v1/tools HTTP/1.1\r\n\r\n", 405, "GET,HEAD", false},
+      {"GET /v1/convert HTTP/1.1\r\n\r\n", 405, "POST", false},
+      {"OPTIONS /v1/convert HTTP/1.1\r\n\r\n", 200, "POST", true},
+      {"OPTIONS /nope HTTP/1.1\r\n\r\n", 200, "<none>", true},
+      {"GET / HTTP/1.1\r\norigin: http://a\r\n\r\n", 200, "<none>", false},
+      {post("", "text/plain"), 415, "<none>", false},
+      {post("x"), 400, "<none>", false},
+      {post("[\"a\"]"), 422, "<none>", false},
+      {"POST /v1/convert HTTP/1.1\r\ncontent-type: application/json\r\ncontent-length: "
+       "2097153\r\n\r\n",
+       413, "<none>", false},
+  };
+  for (const Row& row : rows) {
+    auto a = ask(port_, row.request);
+    ASSERT_TRUE(a) << row.request;
+    EXPECT_EQ(a->status, row.status) << row.request;
+    EXPECT_EQ(a->header("allow"), row.allow) << row.request;
+    if (row.status == 404 || row.status == 405 || row.preflight) {
+      EXPECT_EQ(a->body, "") << row.request;
+    }
+    expect_cors(*a, row.preflight, row.request);
+  }
+}
+
+// One row per behaviour; tools add rows as they land.
+// One request per catalogue tool: the answer must carry exactly what run_tool
+// gives for the same input and options, escaped as a JSON string.
+TEST_F(Running, EveryToolAnswersThroughTheEndpoint) {
+  struct Row {
+    std::string tool, input, target;  // an empty target sends no options
+  };
+  const std::vector<Row> rows = {
+      {"math", "2pi + sin(pi/4)^2", ""},
+      {"unit", "5 km mi", ""},
+      {"base64", "héllo", ""},
+      {"slug", "Hello World userID", ""},
+      {"case", "hello world", "camel"},
+      {"base", "0xff", ""},
+      {"url", "a b&c", ""},
+      {"html", "<b>\"x\"</b>", ""},
+      {"uuid", "{123e4567-e89b-12d3-a456-426614174000}", ""},
+      {"color", "#3498db", ""},
+      {"phone", "+14155552671", ""},
+      {"thermo", "water 100 c psat", ""},
+      {"dms", "40.7128, -74.0060", ""},
+      {"utm", "38.8977, -77.0365", ""},
+      {"mercator", "51.5, -0.12", ""},
+      {"geodesic", "51.5,-0.12 48.85,2.35", ""},
+      {"mgrs", "38.8977, -77.0365", ""},
+      {"geohash", "ezs42", ""},
+      {"pluscode", "47.365590, 8.524997", ""},
+      {"charset", "48 65 6c 6c 6f", "utf-8"},
+      {"format", "{\"a\": [1, 2]}", "toml"},
+      {"chinese", "汉语", "s2t"},
+      {"pinyin", "中文", "numbers"},
+      {"romaji", "ひらがな", ""},
+      {"calendar", "2025-03-15", ""},
+      {"geom", "{\"type\":\"Point\",\"coordinates\":[2.35,48.85]}", ""},
+      {"crs", "EPSG:4326 EPSG:3857 51.5 -0.12", ""},
+  };
+  for (const Row& row : rows) {
+    std::string body = "{\"tool\":";
+    pelloriand::json::write_json_string(row.tool, body);
+    body += ",\"input\":";
+    pelloriand::json::write_json_string(row.input, body);
+    pelloriand::ToolOptions options;
+    if (!row.target.empty()) {
+      options.emplace("target", row.target);
+      body += ",\"options\":{\"target\":";
+      pelloriand::json::write_json_string(row.target, body);
+      body += "}";
+    }
+    body += "}";
+    const pelloriand::ToolResult expected =
+        pelloriand::run_tool(row.tool, row.input, row.target.empty() ? nullptr : &options);
+    EXPECT_TRUE(expected.is_ok()) << row.tool << ": " << expected.text();
+    std::string prefix = "{\"ok\":true,\"output\":";
+    pelloriand::json::write_json_string(expected.text(), prefix);
+    prefix += ",\"error\":null,\"durationMs\":";
+
+    auto a = ask(port_, post(body));
+    ASSERT_TRUE(a) << row.tool;
+    EXPECT_EQ(a->status, 200) << row.tool;
+    EXPECT_EQ(a->body.rfind(prefix, 0), 0u) << row.tool << "\n -> " << a->body;
+  }
+  // The clock-dependent tool: only the shape of its answer is fixed.
+  auto a = ask(port_, post(R"({"tool":"timestamp","input":"0"})"));
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->body.rfind(R"({"ok":true,"output":"unix:      0\nms:        0\nnow unix:  )", 0), 0u)
+      << a->body;
+}
+
+TEST_F(Running, ConversionAnswers) {
+  struct Row {
+    std::string body;
+    int status;
+    std::string prefix;  // the answer starts with this ("durationMs" varies)
+  };
+  const std::vector<Row> rows = {
+      {R"({"tool":"nope","input":"x"})", 200,
+       R"({"ok":false,"output":"","error":"Unknown tool: nope","durationMs":)"},
+      {R"({"tool":"Math","input":"1"})", 200,
+       R"({"ok":false,"output":"","error":"Unknown tool: Math","durationMs":)"},
+      {R"(["math ","1",null])", 200,
+       R"({"ok":false,"output":"","error":"Unknown tool: math ","durationMs":)"},
+      {R"({"tool":"x\"\n\u00b0","input":"","options":{}})", 200,
+       "{\"ok\":false,\"output\":\"\",\"error\":\"Unknown tool: "
+       "x\\\"\\n\xc2\xb0\",\"durationMs\":"},
+      {"", 400,
+       "Failed to parse the request body as JSON: EOF while parsing a value at line 1 column 0"},
+      {R"(["a","b",null,1])", 400,
+       "Failed to parse the request body as JSON: trailing characters at line 1 column 15"},
+      {R"({"tool":"a"})", 422,
+       "Failed to deserialize the JSON body into the target type: missing field `input` at line 1 "
+       "column 12"},
+      {R"({"tool":"a","input":"b","options":{"target":5}})", 422,
+       "Failed to deserialize the JSON body into the target type: options.target: invalid type: "
+       "integer `5`, expected a string at line 1 column"},
+  };
+  for (const Row& row : rows) {
+    auto a = ask(port_, post(row.body));
+    ASSERT_TRUE(a) << row.body;
+    EXPECT_EQ(a->status, row.status) << row.body;
+    EXPECT_EQ(a->body.rfind(row.prefix, 0), 0u) << row.body << "\n -> " << a->body;
+    if (row.status == 200) {
+      EXPECT_EQ(a->header("content-type"), "application/json");
+      EXPECT_TRUE(a->body.ends_with(",\"engine\":\"built-in\"}")) << a->body;
+      std::string number = a->body.substr(row.prefix.size());
+      number = number.substr(0, number.find(','));
+      EXPECT_NE(number.find_first_of(".e"), std::string::npos) << number;
+    } else {
+      EXPECT_EQ(a->header("content-type"), "text/plain; charset=utf-8");
+    }
+  }
+  for (const char* type :
+       {"application/json; charset=utf-8", "Application/JSON", "application/problem+json"}) {
+    auto a = ask(port_, post(R"({"tool":"nope","input":""})", type));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->status, 200) << type;
+  }
+  for (const char* type : {"text/plain", "application/x-www-form-urlencoded", ""}) {
+    auto a = ask(port_, post(R"({"tool":"nope","input":""})", type));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->status, 415) << type;
+    EXPECT_EQ(a->body, "Expected request with `Content-Type: application/json`");
+  }
+}
+
+TEST_F(Running, BodyLimitIsTwoMebibytes) {
+  std::string frame = R"({"tool":"nope","input":"")";
+  std::string body = frame + "}";
+  body.insert(body.size() - 1, ",\"pad\":\"" + std::string(2097152 - body.size() - 9, 'a') + "\"");
+  ASSERT_EQ(body.size(), 2097152u);
+  auto ok = ask(port_, post(body));
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(ok->status, 200);
+  // Chunked, one byte over: the limit stops the read.
+  std::string chunked =
+      "POST /v1/convert HTTP/1.1\r\ncontent-type: application/json\r\ntransfer-encoding: "
+      "chunked\r\n\r\n";
+  std::string over = body + " ";
+  char size[32];
+  std::snprintf(size, sizeof size, "%zx\r\n", over.size());
+  auto big = ask(port_, chunked + size + over + "\r\n0\r\n\r\n");
+  ASSERT_TRUE(big);
+  EXPECT_EQ(big->status, 413);
+  EXPECT_EQ(big->body, "Failed to buffer the request body: length limit exceeded");
+}
+
+TEST_F(Running, KeepAliveTenThousandRequests) {
+  int fd = connect_to(port_);
+  ASSERT_GE(fd, 0);
+  std::string pending;
+  std::string request = post(R"({"tool":"nope","input":"x"})");
+  for (int i = 0; i < 10000; ++i) {
+    send_all(fd, i % 2 ? request : "GET /v1/tools HTTP/1.1\r\nhost: x\r\n\r\n");
+    auto a = read_answer(fd, pending);
+    ASSERT_TRUE(a) << i;
+    ASSERT_EQ(a->status, 200) << i;
+  }
+  ::close(fd);
+}
+
+TEST_F(Running, BadClientsDoNotHurtOthers) {
+  // Garbage, an oversized header, half a body and a vanishing client.
+  auto garbage = ask(port_, "\x16\x03\x01 not http at all\r\n\r\n");
+  ASSERT_TRUE(garbage);
+  EXPECT_EQ(garbage->status, 400);
+  auto huge = ask(port_, "GET / HTTP/1.1\r\nx: " + std::string(40000, 'a') + "\r\n\r\n");
+  ASSERT_TRUE(huge);
+  EXPECT_EQ(huge->status, 431);
+  {
+    int fd = connect_to(port_);
+    send_all(fd,
+             "POST /v1/convert HTTP/1.1\r\ncontent-type: application/json\r\ncontent-length: "
+             "100\r\n\r\n{\"to");
+    ::close(fd);
+  }
+  // 512 connections at once, each answered.
+  std::vector<int> fds;
+  for (int i = 0; i < 512; ++i) {
+    int fd = connect_to(port_);
+    ASSERT_GE(fd, 0) << i;
+    fds.push_back(fd);
+  }
+  for (int fd : fds) send_all(fd, "GET / HTTP/1.1\r\nhost: x\r\n\r\n");
+  for (int fd : fds) {
+    std::string pending;
+    auto a = read_answer(fd, pending);
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->status, 200);
+    ::close(fd);
+  }
+  auto after = ask(port_, "GET / HTTP/1.1\r\n\r\n");
+  ASSERT_TRUE(after);
+  EXPECT_EQ(after->status, 200);
+}
+
+TEST_F(Running, IdleConnectionIsClosed) {
+  int fd = connect_to(port_);
+  ASSERT_GE(fd, 0);
+  auto start = std::chrono::steady_clock::now();
+  std::string got = read_until(
+      fd, [](const std::string&) { return false; }, std::chrono::seconds(25));
+  auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(got, "");
+  EXPECT_LT(waited, std::chrono::seconds(20));  // closed by the server, not by our deadline
+  ::close(fd);
+}
+
+TEST(StartUp, BannerColoursAndFilter) {
+  for (const char* no_color : {"", "1"}) {
+    int port = free_port();
+    Server s({{"PELLORIAND_PORT", "+" + std::to_string(port)}, {"NO_COLOR", no_color}});
+    std::string suffix =
+        "listening on http://127.0.0.1:" + std::to_string(port) + " (localhost only)";
+    if (std::string(no_color).empty()) {
+      EXPECT_NE(s.stdout_text.find("\x1b[32m INFO\x1b[0m \x1b[2mpelloriand_server\x1b[0m"),
+                std::string::npos)
+          << s.stdout_text;
+    } else {
+      EXPECT_EQ(s.stdout_text.find('\x1b'), std::string::npos);
+      ASSERT_GT(s.stdout_text.size(), 27u);
+      EXPECT_EQ(s.stdout_text.substr(27),
+                "  INFO pelloriand_server: Pelloriand API " + suffix + "\n");
+      std::string stamp = s.stdout_text.substr(0, 27);
+      for (std::size_t i : {4u, 7u, 10u, 13u, 16u, 19u, 26u}) stamp[i] = '_';
+      for (char& c : stamp) c = c >= '0' && c <= '9' ? '9' : c;
+      EXPECT_EQ(stamp, "9999_99_99_99_99_99_999999_");
+    }
+    // The default filter hides the rejection events.
+    ask(port, post("x"));
+    EXPECT_EQ(s.more_stdout(std::chrono::milliseconds(200)), "");
+  }
+  int port = free_port();
+  Server s(
+      {{"PELLORIAND_PORT", std::to_string(port)}, {"NO_COLOR", "1"}, {"RUST_LOG", "a=b=c,trace"}});
+  EXPECT_EQ(s.read_stderr().rfind("ignoring `a=b=c`: ", 0), 0u);
+  ask(port, post("x"));
+  std::string log = s.more_stdout(std::chrono::milliseconds(500));
+  EXPECT_NE(log.find("TRACE pelloriand_http::rejection: rejecting request status=400"),
+            std::string::npos)
+      << log;
+}
+
+TEST(StartUp, FailuresAndExitStatuses) {
+  struct Row {
+    Env env;
+    int status;
+    std::string stderr_prefix;
+  };
+  const std::vector<Row> rows = {
+      {{{"PELLORIAND_PORT", ""}},
+       101,
+       "PELLORIAND_PORT must be a number: ParseIntError { kind: Empty }"},
+      {{{"PELLORIAND_PORT", " 8080"}},
+       101,
+       "PELLORIAND_PORT must be a number: ParseIntError { kind: InvalidDigit }"},
+      {{{"PELLORIAND_PORT", "65536"}},
+       101,
+       "PELLORIAND_PORT must be a number: ParseIntError { kind: PosOverflow }"},
+      {{{"PELLORIAND_PORT", "0"}, {"TOKIO_WORKER_THREADS", "0"}}, 101, "TOKIO_WORKER_THREADS"},
+      {{{"PELLORIAND_PORT", "0"}, {"TOKIO_WORKER_THREADS", "two"}}, 101, "TOKIO_WORKER_THREADS"},
+      {{{"PELLORIAND_HOST", "no.such.host.invalid"}},
+       1,
+       "failed to bind no.such.host.invalid:8787: "},
+  };
+  for (const Row& row : rows) {
+    Server s(row.env, false);
+    EXPECT_EQ(s.exit_status(), row.status);
+    EXPECT_EQ(s.read_stderr().rfind(row.stderr_prefix, 0), 0u) << row.stderr_prefix;
+  }
+  // A taken port: status 1, no banner.
+  int port = free_port();
+  Server first({{"PELLORIAND_PORT", std::to_string(port)}});
+  Server second({{"PELLORIAND_PORT", std::to_string(port)}}, false);
+  EXPECT_EQ(second.exit_status(), 1);
+  EXPECT_EQ(second.read_stderr(), "failed to bind 127.0.0.1:" + std::to_string(port) +
+                                      ": Address already in use (os error 98)\n");
+  EXPECT_EQ(second.more_stdout(std::chrono::milliseconds(50)), "");
+}
+
+TEST(StartUp, HostByNameAndPortZero) {
+  int port = free_port();
+  Server named({{"PELLORIAND_HOST", "localhost"},
+                {"PELLORIAND_PORT", std::to_string(port)},
+                {"NO_COLOR", "1"}});
+  EXPECT_NE(
+      named.stdout_text.find("http://localhost:" + std::to_string(port) + " (localhost only)"),
+      std::string::npos)
+      << named.stdout_text;
+  Server zero({{"PELLORIAND_PORT", "0"}, {"NO_COLOR", "1"}, {"TOKIO_WORKER_THREADS", "2"}});
+  EXPECT_NE(zero.stdout_text.find("http://127.0.0.1:0 (localhost only)"), std::string::npos);
+}
+
+}  // namespace

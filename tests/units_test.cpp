@@ -1,0 +1,158 @@
+#include "units.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pelloriand/tool.h"
+
+namespace pelloriand::units {
+namespace {
+
+// Runs first so that the threads race to build the index.
+TEST(Units, ConcurrentFirstUse) {
+  std::vector<std::thread> threads;
+  std::vector<std::string> answers(8);
+  for (std::size_t i = 0; i < answers.size(); ++i) {
+    threads.emplace_back(
+        [&answers, i] { answers[i] = run_tool("unit", "5 km mi", nullptr).text(); });
+  }
+  for (std::thread& t : threads) t.join();
+  for (const std::string& a : answers) EXPECT_EQ(a, "3.106855961 mi");
+}
+
+TEST(Units, TableSizeAndUniqueNames) {
+  EXPECT_EQ(family_units().size(), 1043u);
+  const std::vector<UnitAlias> table = build_unit_table();
+  EXPECT_EQ(table.size(), 1456u);
+  std::set<std::string> names;
+  for (const UnitAlias& row : table) names.insert(row.name);
+  EXPECT_EQ(names.size(), 1456u);
+  EXPECT_EQ(unit_index_size(), 1456u);
+}
+
+TEST(Units, FactorsFromEveryDimension) {
+  struct Row {
+    std::string_view name;
+    Dimension dimension;
+    double factor;
+  };
+  const Row rows[] = {
+      {"arcsec", Dimension::angle, 4.84813681109536e-06},
+      {"square centimeter", Dimension::area, 0.0001},
+      {"km²", Dimension::area, 1e6},
+      {"mu", Dimension::area, 666.6666666666666},
+      {"MB", Dimension::digital_storage, 8e6},
+      {"mb", Dimension::digital_storage, 0.001},
+      {"KiB", Dimension::digital_storage, 8192},
+      {"kWh", Dimension::energy, 3600000},
+      {"watt-hour", Dimension::energy, 3600},
+      {"megawatt-hours", Dimension::energy, 3.6e9},
+      {"W⋅h", Dimension::energy, 3600},
+      {"kN", Dimension::force, 1000},
+      {"lbf", Dimension::force, 4.448222},
+      {"GHz", Dimension::frequency, 1e9},
+      {"fc", Dimension::illuminance, 10.764},
+      {"kilometer", Dimension::length, 1000},
+      {"µm", Dimension::length, 1e-06},
+      {"μm", Dimension::length, 1e-06},
+      {"'", Dimension::length, 0.3048},
+      {"\"", Dimension::length, 0.0254},
+      {"M", Dimension::length, 1852},
+      {"kilocandelas per square metre", Dimension::luminance, 1000},
+      {"nit", Dimension::luminance, 1},
+      {"mcd", Dimension::luminous_intensity, 0.001},
+      {"lbs", Dimension::mass, 453.59237},
+      {"kg", Dimension::mass, 1000},
+      {"hp", Dimension::power, 745.699872},
+      {"millibar", Dimension::pressure, 100},
+      {"bar", Dimension::pressure, 100000},
+      {"hPa", Dimension::pressure, 100},
+      {"mK", Dimension::temperature, 0.001},
+      {"rankine", Dimension::temperature, 0.5555555555555556},
+      {"ms", Dimension::time, 0.001},
+      {"fortnight", Dimension::time, 1209600},
+      {"cubic millimeter", Dimension::volume, 1e-09},
+      {"hectoliter", Dimension::volume, 0.1},
+      {"imp gal", Dimension::volume, 0.00454609},
+  };
+  for (const Row& row : rows) {
+    const UnitDef* u = find_unit(row.name);
+    ASSERT_NE(u, nullptr) << row.name;
+    EXPECT_EQ(u->dimension, row.dimension) << row.name;
+    EXPECT_EQ(u->factor, row.factor) << row.name;
+    EXPECT_FALSE(u->offset) << row.name;
+  }
+  EXPECT_EQ(find_unit("watt-hours"), nullptr);  // only its prefixed forms exist
+  EXPECT_EQ(find_unit("°C")->offset, 273.15);
+  EXPECT_EQ(find_unit("fahrenheit")->offset, 459.67);
+}
+
+struct Row {
+  std::string_view input;
+  std::string_view expected;
+};
+
+TEST(Units, Conversions) {
+  const Row rows[] = {
+      {"5 km mi", "3.106855961 mi"},
+      {"5 KM MI", "3.106855961 mi"},
+      {"\u30005\u00a0km\tnautical   miles ", "2.699784017 nautical miles"},
+      {"100 celsius fahrenheit", "212 fahrenheit"},
+      {"212 fahrenheit celsius", "100 celsius"},
+      {"0 kelvin celsius", "-273.15 celsius"},
+      {"1 kilowatt-hour joules", "3.6e+6 joules"},
+      {"1 celsius rankine", "493.47 rankine"},
+      {"90 m h", "1.5 h"},
+      {"90 meters h", "1.5 h"},
+      {"30 min m", "30 m"},
+      {"1 dm2 m2", "0.01 m2"},
+      {"2 lbs kg", "0.90718474 kg"},
+      {"0x10 m ft", "52.49343832 ft"},
+      {"1 m2 acres", "2.471053815e-4 acres"},
+      {"8000 MB b", "8 b"},  // typed "MB" is lower-cased to millibit
+      {"3 milliliters l", "0.003 l"},
+  };
+  for (const Row& row : rows) {
+    const ToolResult r = run_tool("unit", row.input, nullptr);
+    EXPECT_TRUE(r.is_ok()) << row.input << " -> " << r.text();
+    EXPECT_EQ(r.text(), row.expected) << row.input;
+  }
+}
+
+TEST(Units, Errors) {
+  const Row rows[] = {
+      {"", "Usage:  <value> <from-unit> <to-unit>  e.g.  5 km mi"},
+      {"5 km", "Usage:  <value> <from-unit> <to-unit>  e.g.  5 km mi"},
+      {"abc km mi", "\"abc\" is not a number"},
+      {"inf km mi", "\"inf\" is not a number"},
+      {"5 m kg", "Cannot convert between different measures: m and kg"},
+      {"5 kilograms m", "Cannot convert between different measures: kg and m"},
+      {"1 kWh J", "Unknown unit: \"kwh\""},
+      {"1 square meter acres", "Unknown unit: \"square\""},
+      {"1 m furlong", "Unknown unit: \"furlong\""},
+      {"1 °C K", "Unknown unit: \"°c\""},
+  };
+  for (const Row& row : rows) {
+    const ToolResult r = run_tool("unit", row.input, nullptr);
+    EXPECT_FALSE(r.is_ok()) << row.input;
+    EXPECT_EQ(r.text(), row.expected) << row.input;
+  }
+}
+
+TEST(Units, HugeInputAnswersInLinearTime) {
+  std::string many = "1 m";
+  while (many.size() < (2u << 20)) many += " m";
+  const auto start = std::chrono::steady_clock::now();
+  const ToolResult r = run_tool("unit", many, nullptr);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_FALSE(r.is_ok());
+  EXPECT_EQ(r.text().size(), many.size() - 4 + std::string_view("Unknown unit: \"\"").size());
+}
+
+}  // namespace
+}  // namespace pelloriand::units
