@@ -327,7 +327,7 @@ TEST_F(Running, EveryToolAnswersThroughTheEndpoint) {
       {"pinyin", "中文", "numbers"},
       {"romaji", "ひらがな", ""},
       {"calendar", "2025-03-15", ""},
-      {"geom", "{\"type\":\"Point\",\"coordinates\":[2.35,48.85]}", ""},
+      {"geom", "{\"type\":\"Point\",\"coordinates\":[2.35,48.85]}", "centroid"},
       {"crs", "EPSG:4326 EPSG:3857 51.5 -0.12", ""},
   };
   for (const Row& row : rows) {
