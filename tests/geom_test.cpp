@@ -111,14 +111,14 @@ TEST(Geom, ChooseProjection) {
   };
   boost::json::monotonic_resource resource;
   for (const Row& row : rows) {
-    const auto doc = parse_document(row.input, resource);
+    const auto doc = json::read_json(row.input, &resource);
     ASSERT_TRUE(doc);
     const auto zone = choose_projection(*normalize_features(*doc));
     ASSERT_TRUE(zone) << row.input;
     EXPECT_EQ(zone->number, row.zone) << row.input;
     EXPECT_EQ(zone->south, row.south) << row.input;
   }
-  const auto doc = parse_document(R"({"type":"Point","coordinates":[181,0]})", resource);
+  const auto doc = json::read_json(R"({"type":"Point","coordinates":[181,0]})", &resource);
   EXPECT_FALSE(choose_projection(*normalize_features(*doc)));
 }
 
@@ -144,6 +144,15 @@ TEST(Geom, CentroidReports) {
                 .text()
                 .substr(0, 31),
             "centroid:  250.500000, 3.000000");
+  // A point's own coordinates come back bit for bit (Boost.JSON alone reads
+  // both of these one unit off).
+  EXPECT_EQ(
+      geom(R"({"type":"Point","coordinates":[165.75245999999999,-19.344369999999998]})", "centroid")
+          .text(),
+      "centroid:  165.752460, -19.344370
+      point
+      : "
+        R"({"type":"Point","coordinates":[165.75245999999999,-19.344369999999998]})");
   EXPECT_EQ(geom(R"({"type":"LineString","coordinates":[]})", "centroid").text(),
             "centroid:  NaN, NaN\npoint:     {\"type\":\"Point\",\"coordinates\":[null,null]}");
   // A clockwise hole (RFC 7946 winding) pushes the centroid away from it.
@@ -200,7 +209,7 @@ struct Shape {
 };
 Shape polygon_shape(const std::string& report) {
   boost::json::monotonic_resource resource;
-  const auto doc = parse_document(report.substr(report.find('{')), resource);
+  const auto doc = json::read_json(report.substr(report.find('{')), &resource);
   Shape shape;
   if (!doc || doc->at("type") != "Polygon") return shape;
   std::vector<PointList> rings;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <boost/json.hpp>
+#include <cmath>
+#include <string>
 
 namespace pelloriand::json {
 namespace {
@@ -17,6 +19,30 @@ std::string pretty(const JsonValue& v) {
   std::string out;
   write_json_pretty(v, 0, out);
   return out;
+}
+
+TEST(JsonReader, NumbersAreCorrectlyRoundedAndFinite) {
+  const auto doc = read_json("[5.806313673e+44, 0.1, 1e-400, -0.0, 10.100000000000001]");
+  ASSERT_TRUE(doc.has_value());
+  const auto& items = doc->as_array();
+  EXPECT_EQ(items[0].as_double(), 5.806313673e+44);
+  EXPECT_EQ(items[1].as_double(), 0.1);
+  EXPECT_EQ(items[2].as_double(), 0.0);  // an underflow is still a number
+  EXPECT_TRUE(std::signbit(items[3].as_double()));
+  EXPECT_EQ(items[4].as_double(), 10.100000000000001);
+  EXPECT_FALSE(read_json("[1e400]").has_value());
+  EXPECT_FALSE(read_json("{\"a\": -1e400}").has_value());
+}
+
+TEST(JsonReader, OneDocumentOfBoundedDepth) {
+  const auto nested = [](std::size_t depth) {
+    return std::string(depth, '[') + std::string(depth, ']');
+  };
+  EXPECT_TRUE(read_json(" " + nested(MAX_READ_DEPTH) + "\n").has_value());
+  EXPECT_FALSE(read_json(nested(MAX_READ_DEPTH + 1)).has_value());
+  EXPECT_FALSE(read_json(std::string(1 << 20, '[')).has_value());
+  for (const char* bad : {"", "1 2", "{} []", "[1,]", "{\"a\":1,}", "// c\n1", "[1"})
+    EXPECT_FALSE(read_json(bad).has_value()) << bad;
 }
 
 TEST(JsonWriters, StringEscapes) {

@@ -1,14 +1,16 @@
 // The structured data format tool: reads JSON, YAML or TOML (whichever accepts
 // the text first) into one JsonValue and writes it as YAML, JSON, TOML or CSV.
 //
-// format.cpp holds the tool entry, the JSON reader and the CSV cells;
-// format_yaml.cpp the YAML node model, its reader (libyaml events) and the
-// block-style writer; format_toml.cpp the TOML reader (toml++) and writer.
+// format.cpp holds the tool entry and the CSV cells (JSON is read by
+// json::read_json); format_yaml.cpp the YAML node model, its reader (libyaml
+// events) and the block-style writer; format_toml.cpp the TOML reader (toml++)
+// and writer.
 //
 // Every reader refuses what could exhaust the process instead of trying: JSON
-// nested 128 deep, YAML or TOML nested more than MAX_NESTING deep, and YAML
-// aliases whose copies would exceed MAX_ALIAS_WEIGHT. Within those bounds the
-// recursive helpers below recurse at most MAX_NESTING levels.
+// nested deeper than json::MAX_READ_DEPTH, YAML or TOML nested deeper than
+// MAX_NESTING, and YAML aliases whose copies would exceed MAX_ALIAS_WEIGHT.
+// Within those bounds the recursive helpers below recurse at most MAX_NESTING
+// levels.
 #pragma once
 
 #include <cstddef>
@@ -47,15 +49,6 @@ struct YamlNode {
 
   friend bool operator==(const YamlNode&, const YamlNode&) = default;
 };
-
-// read_json
-//
-// One strict JSON document, nested at most 127 deep, with no number that
-// overflows to infinity. A repeated key keeps its first place and takes the
-// last value. Nothing when the text is no such document.
-// The value's memory comes from `storage` (the default heap when null).
-[[nodiscard]] std::optional<JsonValue> read_json(std::string_view text,
-                                                 boost::json::storage_ptr storage = {});
 
 // load_yaml
 //

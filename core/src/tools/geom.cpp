@@ -15,7 +15,7 @@
 
 #include <boost/geometry/algorithms/correct.hpp>
 #include <boost/geometry/algorithms/is_valid.hpp>
-#include <boost/json/parse.hpp>
+#include <boost/json/monotonic_resource.hpp>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -76,22 +76,6 @@ const array& array_of(const JsonValue& value, std::string_view type) {
   const array* a = value.if_array();
   if (a == nullptr) shape_error(type);
   return *a;
-}
-
-bool all_numbers_finite(const JsonValue& root) {
-  std::vector<const JsonValue*> pending{&root};
-  while (!pending.empty()) {
-    const JsonValue* v = pending.back();
-    pending.pop_back();
-    if (v->is_double()) {
-      if (!std::isfinite(v->get_double())) return false;
-    } else if (const array* a = v->if_array()) {
-      for (const JsonValue& member : *a) pending.push_back(&member);
-    } else if (const boost::json::object* o = v->if_object()) {
-      for (const auto& member : *o) pending.push_back(&member.value());
-    }
-  }
-  return true;
 }
 
 const JsonValue& geometry_coordinates(const JsonValue& geometry) {
@@ -355,7 +339,7 @@ std::string run_geom(std::string_view input, const ToolOptions* options) {
   }
 
   boost::json::monotonic_resource resource;
-  const std::optional<JsonValue> document = parse_document(geojson, resource);
+  const std::optional<JsonValue> document = json::read_json(geojson, &resource);
   if (!document) fail(std::string(PARSE_ERROR));
   const std::optional<FeatureList> features = normalize_features(*document);
   if (!features) fail(std::string(PARSE_ERROR));
@@ -373,16 +357,6 @@ std::string run_geom(std::string_view input, const ToolOptions* options) {
 }
 
 }  // namespace
-
-std::optional<JsonValue> parse_document(std::string_view text,
-                                        boost::json::monotonic_resource& resource) {
-  boost::json::parse_options options;
-  options.max_depth = MAX_JSON_DEPTH;
-  boost::system::error_code ec;
-  JsonValue parsed = boost::json::parse(text, ec, &resource, options);
-  if (ec || !all_numbers_finite(parsed)) return std::nullopt;
-  return parsed;  // moved: the value keeps its storage
-}
 
 std::optional<FeatureList> normalize_features(const JsonValue& value) {
   const boost::json::object* o = value.if_object();

@@ -6,10 +6,11 @@
 // centroid operations live in geom.cpp, the buffer in geom_buffer.cpp and the
 // intersection in geom_intersect.cpp.
 //
-// Input limits: documents nest at most MAX_JSON_DEPTH levels; every number must
-// be a finite double. Coordinates handed to the polygon library are held below
-// LIBRARY_COORDINATE_LIMIT so that its products of two coordinates stay finite.
-// No walker recurses on input structure.
+// Input limits: documents are read by json::read_json, so they nest at most
+// json::MAX_READ_DEPTH levels and every number is a finite double.
+// Coordinates handed to the polygon library are held below
+// LIBRARY_COORDINATE_LIMIT so that its products of two coordinates stay
+// finite. No walker recurses on input structure.
 #pragma once
 
 #include <boost/geometry/geometries/multi_polygon.hpp>
@@ -54,19 +55,7 @@ struct Feature {
 };
 using FeatureList = std::vector<Feature>;
 
-// Deep enough for any GeoJSON with nested properties, shallow enough that the
-// value tree is cheap to walk and to destroy.
-inline constexpr std::size_t MAX_JSON_DEPTH = 128;
 inline constexpr double LIBRARY_COORDINATE_LIMIT = 1e100;
-
-// parse_document
-//
-// Parses `text` as exactly one JSON document (JSON white space around it
-// allowed), allocating from `resource`, which must outlive the value. Nothing
-// when the text is not JSON, nests deeper than MAX_JSON_DEPTH or holds a
-// number beyond the double range.
-[[nodiscard]] std::optional<JsonValue> parse_document(std::string_view text,
-                                                      boost::json::monotonic_resource& resource);
 
 // normalize_features
 //

@@ -120,14 +120,14 @@ std::string intersect_text(std::string_view text) {
   if (pieces.size() == 2) {
     std::optional<FeatureList> lists[2];
     for (int i = 0; i < 2; ++i) {
-      documents[i] = parse_document(pieces[static_cast<std::size_t>(i)], resource);
+      documents[i] = json::read_json(pieces[static_cast<std::size_t>(i)], &resource);
       if (documents[i]) lists[i] = normalize_features(*documents[i]);
       if (!lists[i] || lists[i]->empty()) throw GeomError{std::string(BOTH_PARSE_ERROR)};
     }
     first = lists[0]->front();
     second = lists[1]->front();
   } else {
-    documents[0] = parse_document(text, resource);
+    documents[0] = json::read_json(text, &resource);
     std::optional<FeatureList> list;
     if (documents[0]) list = normalize_features(*documents[0]);
     if (!list) throw GeomError{"Could not parse input as GeoJSON"};
