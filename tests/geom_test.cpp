@@ -149,10 +149,8 @@ TEST(Geom, CentroidReports) {
   EXPECT_EQ(
       geom(R"({"type":"Point","coordinates":[165.75245999999999,-19.344369999999998]})", "centroid")
           .text(),
-      "centroid:  165.752460, -19.344370
-      point
-      : "
-        R"({"type":"Point","coordinates":[165.75245999999999,-19.344369999999998]})");
+      "centroid:  165.752460, -19.344370\npoint:     "
+      R"({"type":"Point","coordinates":[165.75245999999999,-19.344369999999998]})");
   EXPECT_EQ(geom(R"({"type":"LineString","coordinates":[]})", "centroid").text(),
             "centroid:  NaN, NaN\npoint:     {\"type\":\"Point\",\"coordinates\":[null,null]}");
   // A clockwise hole (RFC 7946 winding) pushes the centroid away from it.

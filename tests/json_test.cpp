@@ -4,6 +4,9 @@
 
 #include <boost/json.hpp>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <string>
 
 namespace pelloriand::json {
@@ -32,6 +35,22 @@ TEST(JsonReader, NumbersAreCorrectlyRoundedAndFinite) {
   EXPECT_EQ(items[4].as_double(), 10.100000000000001);
   EXPECT_FALSE(read_json("[1e400]").has_value());
   EXPECT_FALSE(read_json("{\"a\": -1e400}").has_value());
+}
+
+// Short numbers take the parser's own conversion, long ones are converted
+// again; both must agree with strtod on every digit count.
+TEST(JsonReader, EveryDigitCountIsCorrectlyRounded) {
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> coordinate(-180, 180);
+  for (int i = 0; i < 20000; ++i) {
+    char text[40];
+    const double x = i % 2 ? coordinate(random) : std::ldexp(coordinate(random), i % 200 - 100);
+    std::snprintf(text, sizeof text, i % 3 ? "%.*f" : "%.*g", 1 + i % 17, x);
+    const auto doc = read_json(text);
+    ASSERT_TRUE(doc.has_value()) << text;
+    const double expected = std::strtod(text, nullptr);
+    ASSERT_EQ(doc->is_double() ? doc->as_double() : doc->to_number<double>(), expected) << text;
+  }
 }
 
 TEST(JsonReader, OneDocumentOfBoundedDepth) {

@@ -21,6 +21,21 @@
 namespace pelloriand::json {
 namespace {
 
+// Boost.JSON turns the digits into an integer significand m and a power of
+// ten, then computes m / 10^k or m * 10^k in one double operation. That is
+// correctly rounded when both are exact doubles: at most 15 digits (m below
+// 2^53) and no exponent part (k at most 15). Such numbers, which are most
+// coordinates, keep the library's value; the rest are converted again.
+bool converted_exactly(boost::json::string_view s) {
+  if (s.size() > 17) return false;  // a sign, a point and 15 digits
+  std::size_t digits = 0;
+  for (const char c : s) {
+    if (c == 'e' || c == 'E') return false;
+    if (c >= '0' && c <= '9') ++digits;
+  }
+  return digits <= 15;
+}
+
 class JsonHandler {
  public:
   static constexpr std::size_t max_object_size = boost::json::object::max_size();
@@ -75,9 +90,13 @@ class JsonHandler {
     stack.push_uint64(u);
     return true;
   }
-  bool on_double(double, sv s, ec_t& ec) {
+  bool on_double(double d, sv s, ec_t& ec) {
+    if (number_.empty() && converted_exactly(s)) {
+      stack.push_double(d);
+      return true;
+    }
     number_.append(s.data(), s.size());
-    double d = 0;
+    d = 0;
     const auto [end, err] = std::from_chars(number_.data(), number_.data() + number_.size(), d);
     // from_chars leaves `d` untouched when out of range; strtod tells an
     // underflow (a number, read as zero) from an overflow (which fails).
