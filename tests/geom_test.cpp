@@ -3,6 +3,7 @@
 // order is the polygon library's).
 #include "tools/geom.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -285,6 +286,21 @@ TEST(Geom, BufferPolygonsGrowByTheRadius) {
       "Cannot buffer a Polygon whose rings cross or overlap");
   EXPECT_EQ(geom(std::string(SQUARE_200) + " inf", "buffer").text(),
             "Radius or coordinates too large to buffer a Polygon");
+}
+
+// 3,000 vertices make 6,000 pieces, enough for the union to run on several
+// threads: the result must still be one ring around the grown circle.
+TEST(Geom, BufferOfALargeRingIsOnePiece) {
+  std::string ring;
+  for (int i = 0; i <= 3000; ++i) {
+    const double t = 2 * M_PI * (i % 3000) / 3000;
+    ring += fmt::format("{}[{},{}]", i ? "," : "", 5000 + 1000 * std::cos(t),
+                        5000 + 1000 * std::sin(t));
+  }
+  const Shape grown = polygon_shape(
+      geom(R"({"type":"Polygon","coordinates":[[)" + ring + "]]} 10", "buffer").text());
+  EXPECT_EQ(grown.rings, 1u);
+  EXPECT_NEAR(grown.area, M_PI * 1010 * 1010, M_PI * 1010 * 1010 * 1e-4);
 }
 
 TEST(Geom, Intersection) {

@@ -198,21 +198,24 @@ PointList line_positions(const JsonValue& value, std::string_view type) {
 
 double line_length(const PointList& points, bool geographic) {
   double total = 0;
+  if (!geographic) {
+    for (std::size_t i = 1; i < points.size(); ++i)
+      total += std::hypot(points[i].x - points[i - 1].x, points[i].y - points[i - 1].y);
+    return total;
+  }
+  // Haversine; each position's cosine of latitude serves both its segments.
+  double cos_phi0 = points.empty() ? 0 : std::cos(points[0].y * PI / 180);
   for (std::size_t i = 1; i < points.size(); ++i) {
     const Point a = points[i - 1];
     const Point b = points[i];
-    if (geographic) {
-      const double phi0 = a.y * PI / 180;
-      const double phi1 = b.y * PI / 180;
-      const double dphi = (b.y - a.y) * PI / 180;
-      const double dlam = (b.x - a.x) * PI / 180;
-      const double s_phi = std::sin(dphi * 0.5);
-      const double s_lam = std::sin(dlam * 0.5);
-      const double h = s_phi * s_phi + std::cos(phi0) * std::cos(phi1) * (s_lam * s_lam);
-      total += std::asin(std::min(std::sqrt(h), 1.0)) * SPHERE_DIAMETER;
-    } else {
-      total += std::hypot(b.x - a.x, b.y - a.y);
-    }
+    const double cos_phi1 = std::cos(b.y * PI / 180);
+    const double dphi = (b.y - a.y) * PI / 180;
+    const double dlam = (b.x - a.x) * PI / 180;
+    const double s_phi = std::sin(dphi * 0.5);
+    const double s_lam = std::sin(dlam * 0.5);
+    const double h = s_phi * s_phi + cos_phi0 * cos_phi1 * (s_lam * s_lam);
+    total += std::asin(std::min(std::sqrt(h), 1.0)) * SPHERE_DIAMETER;
+    cos_phi0 = cos_phi1;
   }
   return total;
 }

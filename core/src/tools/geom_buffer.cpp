@@ -7,7 +7,8 @@
 // metres over a sphere of 6371008.8 m, longitudes widened by 1 / cos latitude);
 // geographic Polygons are buffered in UTM metres of the input's zone and
 // turned back into degrees. The union runs pairwise over neighbouring pieces,
-// so a ring of n vertices costs O(n log n) rather than n growing unions. Result
+// so a ring of n vertices costs O(n log n) rather than n growing unions, and
+// the lower levels of large unions run on all cores. Result
 // rings are written in the point order Boost.Geometry returns them
 // (counter-clockwise exteriors, clockwise holes, closed).
 // Boost.Geometry's overlay code trips g++ 12's flow analysis with false
@@ -16,12 +17,16 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <bit>
 #include <boost/geometry/algorithms/area.hpp>
 #include <boost/geometry/algorithms/correct.hpp>
 #include <boost/geometry/algorithms/union.hpp>
 #include <cmath>
 #include <cstdlib>
 #include <exception>
+#include <thread>
+#include <vector>
 
 #include "text.h"
 #include "tools/geom.h"
@@ -38,6 +43,9 @@ constexpr double RADIANS_TO_DEGREES = 57.29577951308232;
 constexpr double DEGREES_TO_RADIANS = 0.017453292519943295;
 constexpr double LOWEST_COSINE = 1e-6;
 constexpr int CIRCLE_SIDES = 32;
+// Below this many pieces (rings of about 2,000 vertices) one thread unites
+// them in a few milliseconds and starting others would not pay.
+constexpr std::size_t PARALLEL_UNION_PIECES = 4096;
 
 // The angle of circle point i, in the order of operations that fixes its bits.
 double circle_angle(int i) {
@@ -143,24 +151,49 @@ void ring_pieces(const PointList& ring, double r, std::vector<BgMultiPolygon>& o
   }
 }
 
-// Unites neighbours pairwise, level by level, until one value is left.
-BgMultiPolygon cascaded_union(std::vector<BgMultiPolygon> level) {
-  if (level.empty()) return {};
-  while (level.size() > 1) {
-    std::vector<BgMultiPolygon> next;
-    next.reserve((level.size() + 1) / 2);
-    for (std::size_t i = 0; i < level.size(); i += 2) {
-      if (i + 1 == level.size()) {
-        next.push_back(std::move(level[i]));
-        continue;
-      }
+// Unites pieces[begin, end) pairwise, neighbours first, into pieces[begin]:
+// at pass p the piece at begin + i takes in the one at begin + i + 2^p, for i
+// a multiple of 2^(p+1). The caller's pieces start at `step`-sized blocks
+// already united.
+void unite_range(std::vector<BgMultiPolygon>& pieces, std::size_t begin, std::size_t end,
+                 std::size_t step = 1) {
+  for (; begin + step < end; step *= 2) {
+    for (std::size_t i = begin; i + step < end; i += 2 * step) {
       BgMultiPolygon united;
-      bg::union_(level[i], level[i + 1], united);
-      next.push_back(std::move(united));
+      bg::union_(pieces[i], pieces[i + step], united);
+      pieces[i] = std::move(united);
+      pieces[i + step] = {};
     }
-    level = std::move(next);
   }
-  return std::move(level.front());
+}
+
+// The union of all pieces. Large inputs unite blocks of a power-of-two size on
+// threads of their own first; the blocks are aligned to that size, so the tree
+// of unions, and with it every bit of the result, is the same as on one thread.
+BgMultiPolygon cascaded_union(std::vector<BgMultiPolygon> pieces) {
+  if (pieces.empty()) return {};
+  const std::size_t n = pieces.size();
+  const std::size_t threads = std::max(1u, std::thread::hardware_concurrency());
+  std::size_t block = n;
+  if (n >= PARALLEL_UNION_PIECES && threads > 1) {
+    block = std::bit_ceil((n + threads - 1) / threads);
+    std::vector<std::exception_ptr> failures((n + block - 1) / block);
+    std::vector<std::thread> workers;
+    const auto unite_block = [&](std::size_t b) {
+      try {
+        unite_range(pieces, b * block, std::min(n, (b + 1) * block));
+      } catch (...) {
+        failures[b] = std::current_exception();
+      }
+    };
+    for (std::size_t b = 1; b < failures.size(); ++b) workers.emplace_back(unite_block, b);
+    unite_block(0);
+    for (std::thread& worker : workers) worker.join();
+    for (const std::exception_ptr& failure : failures)
+      if (failure) std::rethrow_exception(failure);
+  }
+  unite_range(pieces, 0, n, block == n ? 1 : block);
+  return std::move(pieces.front());
 }
 
 BgMultiPolygon buffer_polygon(const std::vector<PointList>& rings, double r) {
