@@ -1,130 +1,15 @@
-// The JSON reader and text writers; see json.h. The writers walk containers
-// with an explicit stack so that a document nested to any depth cannot
-// overflow the call stack.
-//
-// JSON is read with Boost.JSON's parser driving a handler of our own: the
-// library's own double conversion is not correctly rounded in Boost 1.81
-// ("5.806313673e+44" came out one unit off), so every non-integer number is
-// converted again from its text with std::from_chars, which is, and a number
-// that overflows to infinity fails the reading there.
+// The JSON text writers; see json.h (the reader is json_read.cpp). Containers
+// are walked with an explicit stack so that a document nested to any depth
+// cannot overflow the call stack.
 #include "json.h"
 
 #include <boost/json.hpp>
-#include <boost/json/basic_parser_impl.hpp>
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
 #include <vector>
 
 #include "number.h"
 
 namespace pelloriand::json {
 namespace {
-
-// Boost.JSON turns the digits into an integer significand m and a power of
-// ten, then computes m / 10^k or m * 10^k in one double operation. That is
-// correctly rounded when both are exact doubles: at most 15 digits (m below
-// 2^53) and no exponent part (k at most 15). Such numbers, which are most
-// coordinates, keep the library's value; the rest are converted again.
-bool converted_exactly(boost::json::string_view s) {
-  if (s.size() > 17) return false;  // a sign, a point and 15 digits
-  std::size_t digits = 0;
-  for (const char c : s) {
-    if (c == 'e' || c == 'E') return false;
-    if (c >= '0' && c <= '9') ++digits;
-  }
-  return digits <= 15;
-}
-
-class JsonHandler {
- public:
-  static constexpr std::size_t max_object_size = boost::json::object::max_size();
-  static constexpr std::size_t max_array_size = boost::json::array::max_size();
-  static constexpr std::size_t max_key_size = boost::json::string::max_size();
-  static constexpr std::size_t max_string_size = boost::json::string::max_size();
-
-  boost::json::value_stack stack;
-
-  using ec_t = boost::json::error_code;
-  using sv = boost::json::string_view;
-
-  bool on_document_begin(ec_t&) { return true; }
-  bool on_document_end(ec_t&) { return true; }
-  bool on_object_begin(ec_t&) { return true; }
-  bool on_object_end(std::size_t n, ec_t&) {
-    stack.push_object(n);
-    return true;
-  }
-  bool on_array_begin(ec_t&) { return true; }
-  bool on_array_end(std::size_t n, ec_t&) {
-    stack.push_array(n);
-    return true;
-  }
-  bool on_key_part(sv s, std::size_t, ec_t&) {
-    stack.push_chars(s);
-    return true;
-  }
-  bool on_key(sv s, std::size_t, ec_t&) {
-    stack.push_key(s);
-    return true;
-  }
-  bool on_string_part(sv s, std::size_t, ec_t&) {
-    stack.push_chars(s);
-    return true;
-  }
-  bool on_string(sv s, std::size_t, ec_t&) {
-    stack.push_string(s);
-    return true;
-  }
-  bool on_number_part(sv s, ec_t&) {
-    number_.append(s.data(), s.size());
-    return true;
-  }
-  bool on_int64(std::int64_t i, sv, ec_t&) {
-    number_.clear();
-    stack.push_int64(i);
-    return true;
-  }
-  bool on_uint64(std::uint64_t u, sv, ec_t&) {
-    number_.clear();
-    stack.push_uint64(u);
-    return true;
-  }
-  bool on_double(double d, sv s, ec_t& ec) {
-    if (number_.empty() && converted_exactly(s)) {
-      stack.push_double(d);
-      return true;
-    }
-    number_.append(s.data(), s.size());
-    d = 0;
-    const auto [end, err] = std::from_chars(number_.data(), number_.data() + number_.size(), d);
-    // from_chars leaves `d` untouched when out of range; strtod tells an
-    // underflow (a number, read as zero) from an overflow (which fails).
-    if (err == std::errc::result_out_of_range) d = std::strtod(number_.c_str(), nullptr);
-    const bool ok = (err == std::errc{} || err == std::errc::result_out_of_range) &&
-                    end == number_.data() + number_.size() && std::isfinite(d);
-    number_.clear();
-    if (!ok) {
-      ec = boost::json::error::exponent_overflow;
-      return false;
-    }
-    stack.push_double(d);
-    return true;
-  }
-  bool on_bool(bool b, ec_t&) {
-    stack.push_bool(b);
-    return true;
-  }
-  bool on_null(ec_t&) {
-    stack.push_null();
-    return true;
-  }
-  bool on_comment_part(sv, ec_t&) { return false; }
-  bool on_comment(sv, ec_t&) { return false; }
-
- private:
-  std::string number_;  // the text of a number split across calls
-};
 
 void write_scalar(const JsonValue& value, std::string& out) {
   switch (value.kind()) {
@@ -225,17 +110,6 @@ void write_value(const JsonValue& value, bool pretty, unsigned depth, std::strin
 }
 
 }  // namespace
-
-std::optional<JsonValue> read_json(std::string_view text, boost::json::storage_ptr storage) {
-  boost::json::parse_options options;
-  options.max_depth = MAX_READ_DEPTH;
-  boost::json::basic_parser<JsonHandler> parser(options);
-  parser.handler().stack.reset(std::move(storage));
-  boost::json::error_code ec;
-  const std::size_t used = parser.write_some(false, text.data(), text.size(), ec);
-  if (ec || used != text.size() || !parser.done()) return std::nullopt;
-  return parser.handler().stack.release();
-}
 
 void write_json_string(std::string_view text, std::string& out) {
   static constexpr char HEX[] = "0123456789abcdef";

@@ -28,7 +28,7 @@
 namespace pelloriand::tools::geom {
 namespace {
 
-constexpr double PI = 3.141592653589793;
+constexpr double DEGREES = 3.141592653589793 / 180;  // radians per degree
 constexpr double FALSE_NORTHING = 10000000.0;
 constexpr double SPHERE_DIAMETER = 12742017.6;  // twice 6371008.8 (meters)
 constexpr double SQUARE_METRES_PER_ACRE = 4046.856;
@@ -204,13 +204,13 @@ double line_length(const PointList& points, bool geographic) {
     return total;
   }
   // Haversine; each position's cosine of latitude serves both its segments.
-  double cos_phi0 = points.empty() ? 0 : std::cos(points[0].y * PI / 180);
+  double cos_phi0 = points.empty() ? 0 : std::cos(points[0].y * DEGREES);
   for (std::size_t i = 1; i < points.size(); ++i) {
     const Point a = points[i - 1];
     const Point b = points[i];
-    const double cos_phi1 = std::cos(b.y * PI / 180);
-    const double dphi = (b.y - a.y) * PI / 180;
-    const double dlam = (b.x - a.x) * PI / 180;
+    const double cos_phi1 = std::cos(b.y * DEGREES);
+    const double dphi = (b.y - a.y) * DEGREES;
+    const double dlam = (b.x - a.x) * DEGREES;
     const double s_phi = std::sin(dphi * 0.5);
     const double s_lam = std::sin(dlam * 0.5);
     const double h = s_phi * s_phi + cos_phi0 * cos_phi1 * (s_lam * s_lam);

@@ -28,6 +28,7 @@ namespace pelloriand::tools::geo {
 namespace {
 
 constexpr double PI = 3.141592653589793;
+constexpr double DEGREES = PI / 180.0;                 // radians per degree
 constexpr double A_AXIS = 6378137.0;                   // semi-major axis a (meters)
 constexpr double E2 = 0.0066943799901413165;           // first eccentricity squared
 constexpr double EP2 = 0.006739496742276434;           // second eccentricity squared
@@ -88,14 +89,14 @@ int utm_zone(double longitude, double latitude) {
 
 UtmCoordinates latlon_to_utm(double latitude, double longitude, int zone) {
   const double cm = central_meridian(zone);
-  const double phi = latitude * PI / 180.0;
-  const double dlam = longitude * PI / 180.0 - cm * PI / 180.0;
+  const double phi = latitude * DEGREES;
+  const double dlam = (longitude - cm) * DEGREES;
 
   // One sine and cosine give the tangent and the multiple-angle sines of the
   // meridian arc (double-angle identities): the geometry tool projects every
   // vertex of its input through here, and libm's separate calls were most of
-  // that cost. The results agree with the direct calls to within a few units
-  // in the last place.
+  // that cost; constant divisors are multiplications by their reciprocals.
+  // The results agree with the direct formulas to within a micrometre.
   const double sin_phi = std::sin(phi);
   const double cos_phi = std::cos(phi);
   const double tan_phi = sin_phi / cos_phi;
@@ -119,15 +120,16 @@ UtmCoordinates latlon_to_utm(double latitude, double longitude, int zone) {
   const double a6 = a5 * a;
 
   double northing =
-      K0 * (m + n * tan_phi *
-                    (a2 / 2.0 + (5.0 - t + 9.0 * c + 4.0 * c * c) * a4 / 24.0 +
-                     (61.0 - 58.0 * t + t * t + 600.0 * c - 2.224033924951223) * a6 / 720.0));
+      K0 *
+      (m + n * tan_phi *
+               (a2 * 0.5 + (5.0 - t + 9.0 * c + 4.0 * c * c) * a4 * (1.0 / 24.0) +
+                (61.0 - 58.0 * t + t * t + 600.0 * c - 2.224033924951223) * a6 * (1.0 / 720.0)));
   if (northing < 0.0) northing += FALSE_NORTHING;
 
   const double easting =
       K0 * n *
-          (a + (1.0 - t + c) * a3 / 6.0 +
-           (5.0 - 18.0 * t + t * t + 72.0 * c - 0.39089081105203316) * a5 / 120.0) +
+          (a + (1.0 - t + c) * a3 * (1.0 / 6.0) +
+           (5.0 - 18.0 * t + t * t + 72.0 * c - 0.39089081105203316) * a5 * (1.0 / 120.0)) +
       FALSE_EASTING;
   return {easting, northing};
 }
