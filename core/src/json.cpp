@@ -111,13 +111,13 @@ void write_value(const JsonValue& value, bool pretty, unsigned depth, std::strin
 
 }  // namespace
 
-void write_json_string(std::string_view text, std::string& out) {
+void write_json_string(std::string_view text, std::string& out, bool escape_delete) {
   static constexpr char HEX[] = "0123456789abcdef";
   out.push_back('"');
   std::size_t run = 0;  // start of the bytes not yet copied
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    if (c >= 0x20 && c != '"' && c != '\\' && (c != 0x7F || !escape_delete)) continue;
     out.append(text.substr(run, i - run));
     run = i + 1;
     switch (c) {

@@ -33,8 +33,10 @@ inline constexpr std::size_t MAX_READ_DEPTH = 127;
 //
 // Appends one string literal: quotation mark, backslash and the control
 // characters escaped ("\b\t\n\f\r", others as "\u001b"), everything else
-// (including "/", DEL and all non-ASCII text) copied as is.
-void write_json_string(std::string_view text, std::string& out);
+// (including "/" and all non-ASCII text) copied as is. DEL is copied too, or
+// escaped as "\u007f" when `escape_delete` is set (YAML's double-quoted style
+// must not hold it raw).
+void write_json_string(std::string_view text, std::string& out, bool escape_delete = false);
 
 // write_json_compact
 //

@@ -151,7 +151,6 @@ class Reader {
   bool read_string(bool key) {
     const char* start = p_;
     bool escaped = false;
-    scratch_.clear();
     for (;;) {
       if (p_ == end_) return false;
       const auto c = static_cast<unsigned char>(*p_);

@@ -589,6 +589,20 @@ class Reader {
   std::size_t pos_ = 0;
 };
 
+// The request container's first failure wins: one raised inside it (placed
+// where the container ends when it has no position yet), else one from its
+// closing.
+void throw_first(const Reader& r, std::optional<Failure> inner, std::optional<Failure> closing) {
+  if (inner) {
+    if (!inner->has_position) {
+      inner->index = r.pos();
+      inner->has_position = true;
+    }
+    throw std::move(*inner);
+  }
+  if (closing) throw std::move(*closing);
+}
+
 std::string position_text(std::string_view in, std::size_t index) {
   std::size_t line = 1;
   std::size_t column = 0;
@@ -634,15 +648,7 @@ void read_struct(Reader& r, ConversionRequest& out) {
     } catch (Failure& f) {
       inner = std::move(f);
     }
-    std::optional<Failure> closing = r.end_seq();
-    if (inner) {
-      if (!inner->has_position) {
-        inner->index = r.pos();
-        inner->has_position = true;
-      }
-      throw std::move(*inner);
-    }
-    if (closing) throw std::move(*closing);
+    throw_first(r, std::move(inner), r.end_seq());
     return;
   }
   if (c != '{') r.wrong_type(EXPECTED_STRUCT);
@@ -693,15 +699,7 @@ void read_struct(Reader& r, ConversionRequest& out) {
   } catch (Failure& f) {
     inner = std::move(f);
   }
-  std::optional<Failure> closing = r.end_map();
-  if (inner) {
-    if (!inner->has_position) {
-      inner->index = r.pos();
-      inner->has_position = true;
-    }
-    throw std::move(*inner);
-  }
-  if (closing) throw std::move(*closing);
+  throw_first(r, std::move(inner), r.end_map());
 }
 
 }  // namespace

@@ -425,47 +425,11 @@ bool needs_quotes(std::string_view s) {
 }
 
 void write_yaml_string(std::string_view s, std::string& out) {
-  if (!needs_quotes(s)) {
+  if (needs_quotes(s)) {
+    json::write_json_string(s, out, true);
+  } else {
     out.append(s);
-    return;
   }
-  static constexpr char HEX[] = "0123456789abcdef";
-  out.push_back('"');
-  for (char ch : s) {
-    const auto c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"':
-        out.append("\\\"");
-        break;
-      case '\\':
-        out.append("\\\\");
-        break;
-      case '\b':
-        out.append("\\b");
-        break;
-      case '\t':
-        out.append("\\t");
-        break;
-      case '\n':
-        out.append("\\n");
-        break;
-      case '\f':
-        out.append("\\f");
-        break;
-      case '\r':
-        out.append("\\r");
-        break;
-      default:
-        if (c < 0x20 || c == 0x7F) {
-          out.append("\\u00");
-          out.push_back(HEX[c >> 4]);
-          out.push_back(HEX[c & 0xF]);
-        } else {
-          out.push_back(ch);
-        }
-    }
-  }
-  out.push_back('"');
 }
 
 class YamlWriter {

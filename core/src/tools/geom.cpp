@@ -133,11 +133,6 @@ void flatten_coordinates(const JsonValue& tree, PointList& out) {
   }
 }
 
-// The "coordinates" of a validated geometry.
-const JsonValue& coordinates_of(const JsonValue& geometry) {
-  return geometry_coordinates(geometry);
-}
-
 void project_rings(const std::optional<UtmZone>& zone, std::vector<PointList>& rings) {
   if (!zone) return;
   for (PointList& ring : rings)
@@ -147,7 +142,7 @@ void project_rings(const std::optional<UtmZone>& zone, std::vector<PointList>& r
 // The rings of each polygon of a Polygon or MultiPolygon geometry.
 std::vector<std::vector<PointList>> geometry_polygons(const JsonValue& geometry,
                                                       std::string_view type) {
-  const JsonValue& coordinates = coordinates_of(geometry);
+  const JsonValue& coordinates = geometry_coordinates(geometry);
   std::vector<std::vector<PointList>> polygons;
   if (type == "Polygon") {
     polygons.push_back(read_polygon(coordinates, type));
@@ -227,9 +222,9 @@ double features_length(const FeatureList& features, bool geographic) {
     const std::string_view type = geometry_type(geometry);
     double length = 0;
     if (type == "LineString") {
-      length = line_length(line_positions(coordinates_of(geometry), type), geographic);
+      length = line_length(line_positions(geometry_coordinates(geometry), type), geographic);
     } else if (type == "MultiLineString") {
-      for (const JsonValue& line : array_of(coordinates_of(geometry), type))
+      for (const JsonValue& line : array_of(geometry_coordinates(geometry), type))
         length += line_length(line_positions(line, type), geographic);
     } else {
       fail(fmt::format("Length needs a LineString or MultiLineString (got {})", type));
@@ -279,7 +274,7 @@ Point features_centroid(const FeatureList& features, const std::optional<UtmZone
     const std::string_view type = geometry_type(geometry);
     if (type != "Polygon" && type != "MultiPolygon") {
       PointList points;
-      flatten_coordinates(coordinates_of(geometry), points);
+      flatten_coordinates(geometry_coordinates(geometry), points);
       double x = 0, y = 0;
       for (const Point& p : points) {
         x += p.x;

@@ -174,7 +174,7 @@ BgMultiPolygon cascaded_union(std::vector<BgMultiPolygon> pieces) {
   if (pieces.empty()) return {};
   const std::size_t n = pieces.size();
   const std::size_t threads = std::max(1u, std::thread::hardware_concurrency());
-  std::size_t block = n;
+  std::size_t block = 1;  // the size of the blocks already united
   if (n >= PARALLEL_UNION_PIECES && threads > 1) {
     block = std::bit_ceil((n + threads - 1) / threads);
     std::vector<std::exception_ptr> failures((n + block - 1) / block);
@@ -192,7 +192,7 @@ BgMultiPolygon cascaded_union(std::vector<BgMultiPolygon> pieces) {
     for (const std::exception_ptr& failure : failures)
       if (failure) std::rethrow_exception(failure);
   }
-  unite_range(pieces, 0, n, block == n ? 1 : block);
+  unite_range(pieces, 0, n, block);
   return std::move(pieces.front());
 }
 
