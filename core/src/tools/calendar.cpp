@@ -38,6 +38,7 @@
 #include "text.h"
 #include "tools/date_text.h"
 #include "tools/entries.h"
+#include "tools/lunisolar.h"
 
 namespace pelloriand::tools {
 namespace {
@@ -257,16 +258,30 @@ void append_utf8(Out out, const icu::UnicodeString& s) {
   fmt::format_to(out, "{}", utf8);
 }
 
-// The Chinese or Korean line's value from ICU's lunisolar calendar; nothing
-// when ICU cannot convert the date.
-bool append_lunisolar(Out out, icu::Calendar& calendar, bool korean, UDate date) {
+// The lunar date of `date` from ICU's lunisolar calendar; nothing when ICU
+// cannot convert it.
+std::optional<lunisolar::LunarDate> icu_lunar_date(icu::Calendar& calendar, UDate date) {
   UErrorCode status = U_ZERO_ERROR;
   calendar.setTime(date, status);
   const std::int32_t year = calendar.getRelatedYear(status);
   const std::int32_t month = calendar.get(UCAL_MONTH, status) + 1;
   const bool leap = calendar.get(UCAL_IS_LEAP_MONTH, status) != 0;
   const std::int32_t day = calendar.get(UCAL_DATE, status);
-  if (U_FAILURE(status) || month < 1 || month > 12) return false;
+  if (U_FAILURE(status) || month < 1 || month > 12) return std::nullopt;
+  return lunisolar::LunarDate{year, static_cast<unsigned>(month), leap,
+                              static_cast<unsigned>(day)};
+}
+
+// The Chinese or Korean line's value. The published calendars' tables give
+// the date where they reach; ICU's new-moon model, which misplaces some month
+// starts near midnight, only outside them. Nothing when neither has the date.
+bool append_lunisolar(Out out, icu::Calendar& calendar, bool korean, UDate date) {
+  const auto days = static_cast<std::int64_t>(date) / civil::MS_PER_DAY;  // date is a midnight
+  auto lunar = lunisolar::lunar_date(korean ? lunisolar::KOREAN_YEARS : lunisolar::CHINESE_YEARS,
+                                     days);
+  if (!lunar) lunar = icu_lunar_date(calendar, date);
+  if (!lunar) return false;
+  const auto [year, month, leap, day] = *lunar;
 
   // Year 4 of the common era was the first of a sexagenary cycle (甲子).
   const auto k = static_cast<std::size_t>(((std::int64_t{year} - 4) % 60 + 60) % 60);
