@@ -1,14 +1,22 @@
 #include "tools/calendar.h"
 
+#include <fmt/format.h>
+#include <fmt/ranges.h>
 #include <gtest/gtest.h>
+#include <unicode/calendar.h>
+#include <unicode/locid.h>
+#include <unicode/timezone.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "civil.h"
 #include "pelloriand/tool.h"
 #include "time_zone_scope.h"
+#include "tools/lunisolar.h"
 
 namespace pelloriand {
 namespace {
@@ -190,6 +198,77 @@ TEST(Calendar, LunisolarYearsAndLeapMonths) {
     const std::string report = calendar_ok(row.input);
     EXPECT_EQ(line_of(report, "chinese "), "chinese    " + std::string(row.chinese)) << row.input;
     EXPECT_EQ(line_of(report, "dangi "), "dangi      " + std::string(row.dangi)) << row.input;
+  }
+}
+
+// Month starts that ICU's new-moon model puts on the wrong day, and leap months
+// it misses, written as the published calendars have them.
+TEST(Calendar, LunisolarLinesFollowThePublishedCalendars) {
+  struct Row {
+    std::string_view input, chinese, dangi;
+  };
+  const Row rows[] = {
+      {"2027-02-06", "2027丁未年正月1", "2026년(병오년) 12월 30일"},
+      {"2030-02-02", "2029己酉年腊月30", "2029년(기유년) 12월 30일"},
+      {"1987-07-26", "1987丁卯年闰六月1", "1987년(정묘년) 윤6월 1일"},
+      {"2017-02-26", "2017丁酉年二月1", "2017년(정유년) 2월 1일"},
+      // 2033's leap month follows the eleventh month, not the seventh.
+      {"2033-08-25", "2033癸丑年八月1", "2033년(계축년) 8월 1일"},
+      {"2033-12-22", "2033癸丑年闰十一月1", "2033년(계축년) 윤11월 1일"},
+      // Each table's first and last day; outside them ICU answers.
+      {"1900-01-31", "1900庚子年正月1", "1900년(경자년) 1월 1일"},
+      {"2101-01-28", "2100庚申年腊月29", "2100년(경신년) 12월 29일"},
+  };
+  for (const Row& row : rows) {
+    const std::string report = calendar_ok(row.input);
+    EXPECT_EQ(line_of(report, "chinese "), "chinese    " + std::string(row.chinese)) << row.input;
+    EXPECT_EQ(line_of(report, "dangi "), "dangi      " + std::string(row.dangi)) << row.input;
+  }
+}
+
+// Over each table's years the table and ICU agree on every month start but
+// the listed ones, each of which the table generator saw confirmed by a second
+// source. A packing or lookup fault would show up as many more.
+TEST(Calendar, LunisolarTablesDepartFromIcuOnlyWhereIcuIsWrong) {
+  struct Table {
+    const char* locale;
+    const tools::lunisolar::YearTable& years;
+    std::vector<std::string> departures;  // the first days of the months that differ
+  };
+  const Table tables[] = {
+      {"zh-u-ca-chinese",
+       tools::lunisolar::CHINESE_YEARS,
+       {"1917-03-23", "1917-04-21", "1922-06-25", "1922-07-24", "1954-02-03", "1955-02-22",
+        "1987-07-26", "1987-08-24", "1999-01-17", "2012-08-17", "2018-11-08", "2027-02-06",
+        "2030-02-03", "2070-03-12"}},
+      {"ko-u-ca-dangi",
+       tools::lunisolar::KOREAN_YEARS,
+       {"1890-01-21", "1890-02-19", "1890-03-21", "1896-02-13", "2017-02-26"}},
+  };
+  for (const Table& table : tables) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::Calendar> icu_calendar(icu::Calendar::createInstance(
+        *icu::TimeZone::getGMT(), icu::Locale::forLanguageTag(table.locale, status), status));
+    ASSERT_TRUE(U_SUCCESS(status)) << table.locale;
+    std::vector<std::string> departures;
+    const std::int64_t first = civil::days_from_civil(table.years.first_year, 1, 1);
+    const std::int64_t last =
+        civil::days_from_civil(table.years.first_year + std::int64_t(table.years.years.size()), 12, 31);
+    for (std::int64_t days = first; days <= last; ++days) {
+      const auto lunar = tools::lunisolar::lunar_date(table.years, days);
+      if (!lunar || lunar->day != 1) continue;
+      icu_calendar->setTime(static_cast<UDate>(days * civil::MS_PER_DAY), status);
+      const bool same = icu_calendar->getRelatedYear(status) == lunar->year &&
+                        icu_calendar->get(UCAL_MONTH, status) + 1 == std::int32_t(lunar->month) &&
+                        (icu_calendar->get(UCAL_IS_LEAP_MONTH, status) != 0) == lunar->leap &&
+                        icu_calendar->get(UCAL_DATE, status) == 1;
+      if (!same) {
+        const civil::CivilDate date = civil::civil_from_days(days);
+        departures.push_back(fmt::format("{}-{:02}-{:02}", date.year, date.month, date.day));
+      }
+    }
+    ASSERT_TRUE(U_SUCCESS(status)) << table.locale;
+    EXPECT_EQ(departures, table.departures) << table.locale << ": " << fmt::format("{}", fmt::join(departures, " "));
   }
 }
 
