@@ -15,7 +15,9 @@
 
 #include "civil.h"
 #include "pelloriand/tool.h"
+#include "hebrew_year_lengths.h"
 #include "time_zone_scope.h"
+#include "tools/hebrew.h"
 #include "tools/lunisolar.h"
 
 namespace pelloriand {
@@ -269,6 +271,46 @@ TEST(Calendar, LunisolarTablesDepartFromIcuOnlyWhereIcuIsWrong) {
     }
     ASSERT_TRUE(U_SUCCESS(status)) << table.locale;
     EXPECT_EQ(departures, table.departures) << table.locale << ": " << fmt::format("{}", fmt::join(departures, " "));
+  }
+}
+
+// ICU 72 starts 5807, among others, a day late; the line follows the
+// arithmetic, also on a 30th that ICU's shorter year lacks.
+TEST(Calendar, HebrewLine) {
+  struct Row {
+    std::string_view input, hebrew;
+  };
+  const Row rows[] = {
+      {"2046-10-01", "1 Tishri 5807"},
+      {"2045-11-10", "1 Kislev 5806"},
+      {"2045-11-09", "29 Heshvan 5806"},
+      {"2046-11-28", "29 Heshvan 5807"},
+      {"2046-11-29", "30 Heshvan 5807"},
+      {"2046-11-30", "1 Kislev 5807"},
+      {"2024-03-15", "5 Adar II 5784"},
+      {"2024-02-15", "6 Adar I 5784"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(line_of(calendar_ok(row.input), "hebrew "), "hebrew     " + std::string(row.hebrew))
+        << row.input;
+  }
+}
+
+// Every year's 1 Tishri from 1 to 10000, against a reference's table, and the
+// days either side of it.
+TEST(Calendar, HebrewNewYearsMatchTheReference) {
+  std::int64_t start = testing::HEBREW_YEAR_1_START;
+  for (std::int64_t year = 1; year <= 10000; ++year) {
+    ASSERT_EQ(tools::hebrew::new_year(year), start) << year;
+    const tools::hebrew::HebrewDate first = tools::hebrew::hebrew_from_days(start);
+    EXPECT_TRUE(first.year == year && first.month == 0 && first.day == 1) << year;
+    const tools::hebrew::HebrewDate eve = tools::hebrew::hebrew_from_days(start - 1);
+    EXPECT_TRUE(eve.year == year - 1 && eve.month == (tools::hebrew::is_leap_year(year - 1) ? 12u : 11u) &&
+                eve.day == 29)
+        << year;
+    if (year == 10000) break;
+    const char letter = testing::HEBREW_YEAR_LENGTHS[static_cast<std::size_t>(year - 1)];
+    start += letter >= 'a' ? 353 + (letter - 'a') : 383 + (letter - 'A');
   }
 }
 

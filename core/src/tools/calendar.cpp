@@ -21,7 +21,9 @@
 #include <unicode/calendar.h>
 #include <unicode/datefmt.h>
 #include <unicode/gregocal.h>
+#include <unicode/fpositer.h>
 #include <unicode/locid.h>
+#include <unicode/numfmt.h>
 #include <unicode/timezone.h>
 #include <unicode/unistr.h>
 
@@ -38,6 +40,7 @@
 #include "text.h"
 #include "tools/date_text.h"
 #include "tools/entries.h"
+#include "tools/hebrew.h"
 #include "tools/lunisolar.h"
 
 namespace pelloriand::tools {
@@ -172,13 +175,17 @@ Reading read_instant(std::string_view t) {
 
 struct LineTools {
   std::unique_ptr<icu::DateFormat> formatter;  // null: the calendar is unavailable
-  std::unique_ptr<icu::Calendar> lunisolar;    // chinese and dangi only
+  std::unique_ptr<icu::Calendar> calendar;     // chinese, dangi and hebrew only
 };
 
 using Toolset = std::array<LineTools, CALENDAR_LINES.size()>;
 
 bool is_lunisolar(const CalendarLine& line) {
   return line.keyword == "chinese" || line.keyword == "dangi";
+}
+
+bool needs_calendar(const CalendarLine& line) {
+  return is_lunisolar(line) || line.keyword == "hebrew";
 }
 
 // Sets a calendar to UTC and, for ICU's Gregorian-based calendars, moves the
@@ -212,10 +219,10 @@ LineTools build_line(const CalendarLine& line) {
   formatter->adoptCalendar(calendar.release());
 
   LineTools tools{std::move(formatter), nullptr};
-  if (is_lunisolar(line)) {
-    tools.lunisolar.reset(icu::Calendar::createInstance(*icu::TimeZone::getGMT(), locale, status));
-    if (U_FAILURE(status) || tools.lunisolar == nullptr ||
-        line.keyword != tools.lunisolar->getType()) {
+  if (needs_calendar(line)) {
+    tools.calendar.reset(icu::Calendar::createInstance(*icu::TimeZone::getGMT(), locale, status));
+    if (U_FAILURE(status) || tools.calendar == nullptr ||
+        line.keyword != tools.calendar->getType()) {
       return {};
     }
   }
@@ -239,9 +246,9 @@ Toolset& thread_toolset() {
     for (std::size_t i = 0; i < PROTOTYPES.size(); ++i) {
       const LineTools& p = PROTOTYPES[i];
       if (p.formatter) set[i].formatter.reset(p.formatter->clone());
-      if (p.lunisolar) set[i].lunisolar.reset(p.lunisolar->clone());
+      if (p.calendar) set[i].calendar.reset(p.calendar->clone());
       // A clone that could not be made leaves its line unavailable.
-      if (is_lunisolar(CALENDAR_LINES[i]) && !set[i].lunisolar) set[i].formatter.reset();
+      if (needs_calendar(CALENDAR_LINES[i]) && !set[i].calendar) set[i].formatter.reset();
     }
     return set;
   }();
@@ -297,17 +304,60 @@ bool append_lunisolar(Out out, icu::Calendar& calendar, bool korean, UDate date)
   return true;
 }
 
+// The Hebrew line's value. ICU 72 starts some years a day late (5807 among
+// them), so the date comes from our own arithmetic and ICU only writes it:
+// when ICU's date differs, ICU writes the first day of the right month, which
+// exists in every year however ICU counts it, and the day number takes the
+// place of its "1".
+icu::UnicodeString hebrew_text(const icu::DateFormat& formatter, icu::Calendar& calendar,
+                               UDate date) {
+  const hebrew::HebrewDate truth =
+      hebrew::hebrew_from_days(static_cast<std::int64_t>(date) / civil::MS_PER_DAY);
+  // ICU numbers the months as in a leap year, skipping Adar I (5) in a common one.
+  const auto month = static_cast<std::int32_t>(
+      !hebrew::is_leap_year(truth.year) && truth.month >= 5 ? truth.month + 1 : truth.month);
+  UErrorCode status = U_ZERO_ERROR;
+  calendar.setTime(date, status);
+  icu::UnicodeString text;
+  const bool icu_agrees = calendar.get(UCAL_EXTENDED_YEAR, status) == truth.year &&
+                          calendar.get(UCAL_MONTH, status) == month &&
+                          calendar.get(UCAL_DATE, status) == static_cast<std::int32_t>(truth.day);
+  // Years before 1 are ICU's own affair.
+  if (icu_agrees || U_FAILURE(status) || truth.year < 1) return formatter.format(date, text);
+
+  calendar.clear();
+  calendar.set(UCAL_EXTENDED_YEAR, static_cast<std::int32_t>(truth.year));
+  calendar.set(UCAL_MONTH, month);
+  calendar.set(UCAL_DATE, 1);
+  icu::FieldPositionIterator fields;
+  formatter.format(calendar, text, &fields, status);
+  icu::FieldPosition field;
+  while (fields.next(field)) {
+    if (field.getField() == UDAT_DATE_FIELD) {
+      icu::UnicodeString day;
+      formatter.getNumberFormat()->format(static_cast<std::int32_t>(truth.day), day);
+      text.replace(field.getBeginIndex(), field.getEndIndex() - field.getBeginIndex(), day);
+      break;
+    }
+  }
+  if (U_FAILURE(status)) formatter.format(date, text.remove());
+  return text;
+}
+
 void append_calendar_line(Out out, std::size_t index, LineTools& tools, UDate date) {
   const CalendarLine& line = CALENDAR_LINES[index];
   fmt::format_to(out, "\n{:<10} ", line.label);
   if (tools.formatter) {
     if (is_lunisolar(line)) {
       fmt::memory_buffer value;
-      if (append_lunisolar(std::back_inserter(value), *tools.lunisolar, line.keyword == "dangi",
+      if (append_lunisolar(std::back_inserter(value), *tools.calendar, line.keyword == "dangi",
                            date)) {
         fmt::format_to(out, "{}", fmt::to_string(value));
         return;
       }
+    } else if (line.keyword == "hebrew") {
+      append_utf8(out, hebrew_text(*tools.formatter, *tools.calendar, date));
+      return;
     } else {
       icu::UnicodeString text;
       tools.formatter->format(date, text);
