@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "civil.h"
-#include "pelloriand/tool.h"
 #include "hebrew_year_lengths.h"
+#include "pelloriand/tool.h"
 #include "time_zone_scope.h"
 #include "tools/hebrew.h"
 #include "tools/lunisolar.h"
@@ -254,8 +254,8 @@ TEST(Calendar, LunisolarTablesDepartFromIcuOnlyWhereIcuIsWrong) {
     ASSERT_TRUE(U_SUCCESS(status)) << table.locale;
     std::vector<std::string> departures;
     const std::int64_t first = civil::days_from_civil(table.years.first_year, 1, 1);
-    const std::int64_t last =
-        civil::days_from_civil(table.years.first_year + std::int64_t(table.years.years.size()), 12, 31);
+    const std::int64_t last = civil::days_from_civil(
+        table.years.first_year + std::int64_t(table.years.years.size()), 12, 31);
     for (std::int64_t days = first; days <= last; ++days) {
       const auto lunar = tools::lunisolar::lunar_date(table.years, days);
       if (!lunar || lunar->day != 1) continue;
@@ -270,7 +270,8 @@ TEST(Calendar, LunisolarTablesDepartFromIcuOnlyWhereIcuIsWrong) {
       }
     }
     ASSERT_TRUE(U_SUCCESS(status)) << table.locale;
-    EXPECT_EQ(departures, table.departures) << table.locale << ": " << fmt::format("{}", fmt::join(departures, " "));
+    EXPECT_EQ(departures, table.departures)
+        << table.locale << ": " << fmt::format("{}", fmt::join(departures, " "));
   }
 }
 
@@ -281,14 +282,10 @@ TEST(Calendar, HebrewLine) {
     std::string_view input, hebrew;
   };
   const Row rows[] = {
-      {"2046-10-01", "1 Tishri 5807"},
-      {"2045-11-10", "1 Kislev 5806"},
-      {"2045-11-09", "29 Heshvan 5806"},
-      {"2046-11-28", "29 Heshvan 5807"},
-      {"2046-11-29", "30 Heshvan 5807"},
-      {"2046-11-30", "1 Kislev 5807"},
-      {"2024-03-15", "5 Adar II 5784"},
-      {"2024-02-15", "6 Adar I 5784"},
+      {"2046-10-01", "1 Tishri 5807"},   {"2045-11-10", "1 Kislev 5806"},
+      {"2045-11-09", "29 Heshvan 5806"}, {"2046-11-28", "29 Heshvan 5807"},
+      {"2046-11-29", "30 Heshvan 5807"}, {"2046-11-30", "1 Kislev 5807"},
+      {"2024-03-15", "5 Adar II 5784"},  {"2024-02-15", "6 Adar I 5784"},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(line_of(calendar_ok(row.input), "hebrew "), "hebrew     " + std::string(row.hebrew))
@@ -305,8 +302,8 @@ TEST(Calendar, HebrewNewYearsMatchTheReference) {
     const tools::hebrew::HebrewDate first = tools::hebrew::hebrew_from_days(start);
     EXPECT_TRUE(first.year == year && first.month == 0 && first.day == 1) << year;
     const tools::hebrew::HebrewDate eve = tools::hebrew::hebrew_from_days(start - 1);
-    EXPECT_TRUE(eve.year == year - 1 && eve.month == (tools::hebrew::is_leap_year(year - 1) ? 12u : 11u) &&
-                eve.day == 29)
+    EXPECT_TRUE(eve.year == year - 1 &&
+                eve.month == (tools::hebrew::is_leap_year(year - 1) ? 12u : 11u) && eve.day == 29)
         << year;
     if (year == 10000) break;
     const char letter = testing::HEBREW_YEAR_LENGTHS[static_cast<std::size_t>(year - 1)];

@@ -4,8 +4,10 @@
 // The Gregorian lines are our own arithmetic (civil.h). The other calendars
 // come from ICU with its CLDR data: nine lines are ICU's long year-month-day
 // text for "<lang>-u-ca-<calendar>", and the Chinese and Korean lines are
-// composed here from ICU's lunisolar calendars (related Gregorian year,
-// sexagenary year name, month, leap flag, day). ICU's Gregorian-based
+// composed here (related Gregorian year, sexagenary year name, month, leap
+// flag, day) from the published calendars' month tables (lunisolar.h), and
+// from ICU's lunisolar calendars outside the tables' years. The Hebrew date is
+// our own arithmetic (hebrew.h), written by ICU. ICU's Gregorian-based
 // calendars (Buddhist, Japanese, Minguo) are made proleptic, so dates before
 // 1582 are converted from the same Gregorian date as the other lines. All dates
 // are UTC; the host's zone is never consulted.
@@ -20,8 +22,8 @@
 #include <fmt/format.h>
 #include <unicode/calendar.h>
 #include <unicode/datefmt.h>
-#include <unicode/gregocal.h>
 #include <unicode/fpositer.h>
+#include <unicode/gregocal.h>
 #include <unicode/locid.h>
 #include <unicode/numfmt.h>
 #include <unicode/timezone.h>
@@ -275,8 +277,7 @@ std::optional<lunisolar::LunarDate> icu_lunar_date(icu::Calendar& calendar, UDat
   const bool leap = calendar.get(UCAL_IS_LEAP_MONTH, status) != 0;
   const std::int32_t day = calendar.get(UCAL_DATE, status);
   if (U_FAILURE(status) || month < 1 || month > 12) return std::nullopt;
-  return lunisolar::LunarDate{year, static_cast<unsigned>(month), leap,
-                              static_cast<unsigned>(day)};
+  return lunisolar::LunarDate{year, static_cast<unsigned>(month), leap, static_cast<unsigned>(day)};
 }
 
 // The Chinese or Korean line's value. The published calendars' tables give
@@ -284,8 +285,8 @@ std::optional<lunisolar::LunarDate> icu_lunar_date(icu::Calendar& calendar, UDat
 // starts near midnight, only outside them. Nothing when neither has the date.
 bool append_lunisolar(Out out, icu::Calendar& calendar, bool korean, UDate date) {
   const auto days = static_cast<std::int64_t>(date) / civil::MS_PER_DAY;  // date is a midnight
-  auto lunar = lunisolar::lunar_date(korean ? lunisolar::KOREAN_YEARS : lunisolar::CHINESE_YEARS,
-                                     days);
+  auto lunar =
+      lunisolar::lunar_date(korean ? lunisolar::KOREAN_YEARS : lunisolar::CHINESE_YEARS, days);
   if (!lunar) lunar = icu_lunar_date(calendar, date);
   if (!lunar) return false;
   const auto [year, month, leap, day] = *lunar;

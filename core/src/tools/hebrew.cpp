@@ -35,7 +35,9 @@ std::int64_t correction(std::int64_t year) {
   return 0;
 }
 
-std::int64_t year_length(std::int64_t year) { return new_year(year + 1) - new_year(year); }
+std::int64_t year_length(std::int64_t year) {
+  return new_year(year + 1) - new_year(year);
+}
 
 unsigned month_length(std::int64_t year, std::int64_t length, unsigned month) {
   // Tishri, Heshvan, Kislev, Tevet, Shevat, then in a leap year Adar I, then

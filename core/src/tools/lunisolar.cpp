@@ -14,7 +14,9 @@ std::int64_t new_year_day(std::int64_t year, std::uint32_t word) {
 std::optional<LunarDate> lunar_date(const YearTable& table, std::int64_t days) {
   const std::int64_t first = table.first_year;
   const std::int64_t last = first + static_cast<std::int64_t>(table.years.size()) - 1;
-  const auto word_of = [&](std::int64_t year) { return table.years[static_cast<std::size_t>(year - first)]; };
+  const auto word_of = [&](std::int64_t year) {
+    return table.years[static_cast<std::size_t>(year - first)];
+  };
   // A lunar year begins between late January and late February, so the day
   // belongs to the lunar year of its Gregorian year or to the one before.
   std::int64_t year = civil::civil_from_days(days).year;
