@@ -204,7 +204,8 @@ TEST(Calendar, LunisolarYearsAndLeapMonths) {
 }
 
 // Month starts that ICU's new-moon model puts on the wrong day, and leap months
-// it misses, written as the published calendars have them.
+// it misses, written as the published calendars have them (the dates as
+// solarlunar and kor-lunar, not the packages the tables are made from, give them).
 TEST(Calendar, LunisolarLinesFollowThePublishedCalendars) {
   struct Row {
     std::string_view input, chinese, dangi;
@@ -255,15 +256,16 @@ TEST(Calendar, LunisolarTablesDepartFromIcuOnlyWhereIcuIsWrong) {
     std::vector<std::string> departures;
     const std::int64_t first = civil::days_from_civil(table.years.first_year, 1, 1);
     const std::int64_t last = civil::days_from_civil(
-        table.years.first_year + std::int64_t(table.years.years.size()), 12, 31);
+        table.years.first_year + static_cast<std::int64_t>(table.years.years.size()), 12, 31);
     for (std::int64_t days = first; days <= last; ++days) {
       const auto lunar = tools::lunisolar::lunar_date(table.years, days);
       if (!lunar || lunar->day != 1) continue;
       icu_calendar->setTime(static_cast<UDate>(days * civil::MS_PER_DAY), status);
-      const bool same = icu_calendar->getRelatedYear(status) == lunar->year &&
-                        icu_calendar->get(UCAL_MONTH, status) + 1 == std::int32_t(lunar->month) &&
-                        (icu_calendar->get(UCAL_IS_LEAP_MONTH, status) != 0) == lunar->leap &&
-                        icu_calendar->get(UCAL_DATE, status) == 1;
+      const bool same =
+          icu_calendar->getRelatedYear(status) == lunar->year &&
+          icu_calendar->get(UCAL_MONTH, status) + 1 == static_cast<std::int32_t>(lunar->month) &&
+          (icu_calendar->get(UCAL_IS_LEAP_MONTH, status) != 0) == lunar->leap &&
+          icu_calendar->get(UCAL_DATE, status) == 1;
       if (!same) {
         const civil::CivilDate date = civil::civil_from_days(days);
         departures.push_back(fmt::format("{}-{:02}-{:02}", date.year, date.month, date.day));
