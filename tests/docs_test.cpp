@@ -136,7 +136,8 @@ Reference read_reference() {
 
 TEST(ToolsReference, EveryExampleGivesItsAnswer) {
   const Reference reference = read_reference();
-  ASSERT_FALSE(reference.examples.empty()) << "no examples read from " << PELLORIAND_TOOLS_REFERENCE;
+  ASSERT_FALSE(reference.examples.empty())
+      << "no examples read from " << PELLORIAND_TOOLS_REFERENCE;
   for (const Example& example : reference.examples) {
     ToolOptions options;
     if (example.target) options.emplace("target", *example.target);
