@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "number.h"
-#include "text.h"
+#include "pelloriand/decimal.h"
+#include "pelloriand/text.h"
 
 namespace pelloriand::server {
 namespace {
