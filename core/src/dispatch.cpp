@@ -4,8 +4,8 @@
 // allocation until an unknown id needs its error text.
 #include <algorithm>
 #include <array>
-#include <utility>
 #include <cstring>
+#include <utility>
 
 #include "pelloriand/tool.h"
 #include "tools/entries.h"
@@ -59,14 +59,14 @@ constexpr std::array<ToolEntry, TOOL_COUNT> TOOL_TABLE{
 
 namespace {
 
-constexpr std::size_t MAX_ID_LENGTH = std::ranges::max(
-    TOOL_TABLE, {}, [](const ToolEntry& row) { return row.id.size(); }).id.size();
+constexpr std::size_t MAX_ID_LENGTH =
+    std::ranges::max(TOOL_TABLE, {}, [](const ToolEntry& row) { return row.id.size(); }).id.size();
 
 // The rows whose id has L bytes, in table order, fixed at compile time.
 template <std::size_t L>
 constexpr auto ROWS_OF_LENGTH = [] {
-  constexpr auto count = std::ranges::count_if(
-      TOOL_TABLE, [](const ToolEntry& row) { return row.id.size() == L; });
+  constexpr auto count =
+      std::ranges::count_if(TOOL_TABLE, [](const ToolEntry& row) { return row.id.size() == L; });
   std::array<const ToolEntry*, count> rows{};
   std::size_t next = 0;
   for (const ToolEntry& row : TOOL_TABLE) {

@@ -57,7 +57,7 @@ struct ToolEntry {
 
   std::string_view id;
   std::string_view label;
-  PlainEntry plain = nullptr;         // set for tools that never see the options
+  PlainEntry plain = nullptr;          // set for tools that never see the options
   OptionEntry with_options = nullptr;  // set for tools that read "target"
 
   [[nodiscard]] constexpr bool reads_target() const { return with_options != nullptr; }
