@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "pelloriand/tool.h"
+#include "tools/entries.h"
 
 namespace pelloriand {
 namespace {
@@ -11,6 +14,22 @@ TEST(Dispatch, UnknownIdsEchoTheIdAsSent) {
     EXPECT_FALSE(result.is_ok()) << id;
     EXPECT_EQ(result.text(), "Unknown tool: " + std::string(id));
   }
+}
+
+// Every row of the table is reachable by its own id and runs its own entry:
+// no "Unknown tool" answer, ids and labels unique, exactly one entry per row.
+TEST(Dispatch, EveryTableRowRuns) {
+  std::set<std::string_view> ids, labels;
+  const ToolOptions no_target;
+  for (const ToolEntry& row : TOOL_TABLE) {
+    EXPECT_TRUE(ids.insert(row.id).second) << row.id;
+    EXPECT_TRUE(labels.insert(row.label).second) << row.label;
+    EXPECT_NE(row.plain == nullptr, row.with_options == nullptr) << row.id;
+    EXPECT_EQ(find_tool(row.id), &row);
+    const ToolResult result = run_tool(row.id, "1", &no_target);
+    EXPECT_FALSE(result.text().starts_with("Unknown tool")) << row.id << ": " << result.text();
+  }
+  EXPECT_EQ(ids.size(), TOOL_COUNT);
 }
 
 TEST(Dispatch, FindTargetIsExactAndOptional) {

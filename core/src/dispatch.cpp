@@ -1,7 +1,11 @@
-// run_tool and its dispatch table. The id's length picks a handful of fixed
-// ids, each compared directly: no hash, no allocation until an unknown id needs
-// its error text.
+// The tool table and run_tool over it. Lookup goes by id length first: the
+// rows of each length are gathered at compile time, so a request compares its
+// id with the few rows of the same length and nothing else: no hash, no
+// allocation until an unknown id needs its error text.
+#include <algorithm>
 #include <array>
+#include <cstring>
+#include <utility>
 
 #include "pelloriand/tool.h"
 #include "tools/entries.h"
@@ -9,71 +13,90 @@
 namespace pelloriand {
 namespace {
 
-using PlainEntry = ToolResult (*)(std::string_view);
-using OptionEntry = ToolResult (*)(std::string_view, const ToolOptions*);
-
-struct DispatchRow {
-  std::string_view id;
-  PlainEntry plain;          // set for tools that never see the options
-  OptionEntry with_options;  // set for the seven that read "target"
-};
-
-constexpr DispatchRow plain(std::string_view id, PlainEntry entry) {
-  return {id, entry, nullptr};
+constexpr ToolEntry plain(std::string_view id, std::string_view label,
+                          ToolEntry::PlainEntry entry) {
+  return {id, label, entry, nullptr};
 }
-constexpr DispatchRow with_options(std::string_view id, OptionEntry entry) {
-  return {id, nullptr, entry};
+constexpr ToolEntry with_options(std::string_view id, std::string_view label,
+                                 ToolEntry::OptionEntry entry) {
+  return {id, label, nullptr, entry};
 }
+
+}  // namespace
 
 using namespace tools;
 
-// Grouped by id length; lengths 3 to 9 are the only ones in use.
-constexpr std::array LENGTH_3{plain("url", url_tool), plain("dms", dms_tool),
-                              plain("utm", utm_tool), plain("crs", crs_tool)};
-constexpr std::array LENGTH_4{
-    plain("math", math_tool),        plain("unit", unit_tool), plain("slug", slug_tool),
-    with_options("case", case_tool), plain("base", base_tool), plain("html", html_tool),
-    plain("uuid", uuid_tool),        plain("mgrs", mgrs_tool), with_options("geom", geom_tool)};
-constexpr std::array LENGTH_5{plain("color", color_tool), with_options("phone", phone_tool)};
-constexpr std::array LENGTH_6{plain("base64", base64_tool), plain("thermo", thermo_tool),
-                              with_options("format", format_tool),
-                              with_options("pinyin", pinyin_tool), plain("romaji", romaji_tool)};
-constexpr std::array LENGTH_7{plain("geohash", geohash_tool), with_options("charset", charset_tool),
-                              with_options("chinese", chinese_tool)};
-constexpr std::array LENGTH_8{plain("mercator", mercator_tool), plain("geodesic", geodesic_tool),
-                              plain("pluscode", pluscode_tool), plain("calendar", calendar_tool)};
-constexpr std::array LENGTH_9{plain("timestamp", timestamp_tool)};
+constexpr std::array<ToolEntry, TOOL_COUNT> TOOL_TABLE{
+    plain("math", "Math", math_tool),
+    plain("unit", "Unit", unit_tool),
+    plain("base64", "Base64", base64_tool),
+    plain("slug", "Slugify", slug_tool),
+    with_options("case", "Case", case_tool),
+    plain("base", "Number base", base_tool),
+    plain("url", "URL", url_tool),
+    plain("html", "HTML", html_tool),
+    plain("uuid", "UUID", uuid_tool),
+    plain("timestamp", "Timestamp", timestamp_tool),
+    plain("color", "Color", color_tool),
+    with_options("phone", "Phone", phone_tool),
+    plain("thermo", "Thermo", thermo_tool),
+    plain("dms", "DMS", dms_tool),
+    plain("utm", "UTM", utm_tool),
+    plain("mercator", "Web Mercator", mercator_tool),
+    plain("geodesic", "Geodesic", geodesic_tool),
+    plain("mgrs", "MGRS", mgrs_tool),
+    plain("geohash", "Geohash", geohash_tool),
+    plain("pluscode", "Plus code", pluscode_tool),
+    with_options("charset", "Charset", charset_tool),
+    with_options("format", "Format", format_tool),
+    with_options("chinese", "Chinese", chinese_tool),
+    with_options("pinyin", "Pinyin", pinyin_tool),
+    plain("romaji", "Romaji", romaji_tool),
+    plain("calendar", "Calendar", calendar_tool),
+    with_options("geom", "Geom", geom_tool),
+    plain("crs", "CRS", crs_tool),
+};
 
-template <std::size_t N>
-const DispatchRow* find_row(const std::array<DispatchRow, N>& rows, std::string_view id) {
-  for (const DispatchRow& row : rows) {
-    if (row.id == id) return &row;
+namespace {
+
+constexpr std::size_t MAX_ID_LENGTH =
+    std::ranges::max(TOOL_TABLE, {}, [](const ToolEntry& row) { return row.id.size(); }).id.size();
+
+// The rows whose id has L bytes, in table order, fixed at compile time.
+template <std::size_t L>
+constexpr auto ROWS_OF_LENGTH = [] {
+  constexpr auto count =
+      std::ranges::count_if(TOOL_TABLE, [](const ToolEntry& row) { return row.id.size() == L; });
+  std::array<const ToolEntry*, count> rows{};
+  std::size_t next = 0;
+  for (const ToolEntry& row : TOOL_TABLE) {
+    if (row.id.size() == L) rows[next++] = &row;
+  }
+  return rows;
+}();
+
+template <std::size_t L>
+const ToolEntry* find_of_length(std::string_view tool_id) {
+  for (const ToolEntry* row : ROWS_OF_LENGTH<L>) {
+    if (std::memcmp(row->id.data(), tool_id.data(), L) == 0) return row;
   }
   return nullptr;
 }
 
-const DispatchRow* find_tool(std::string_view id) {
-  switch (id.size()) {
-    case 3:
-      return find_row(LENGTH_3, id);
-    case 4:
-      return find_row(LENGTH_4, id);
-    case 5:
-      return find_row(LENGTH_5, id);
-    case 6:
-      return find_row(LENGTH_6, id);
-    case 7:
-      return find_row(LENGTH_7, id);
-    case 8:
-      return find_row(LENGTH_8, id);
-    case 9:
-      return find_row(LENGTH_9, id);
-    default:
-      return nullptr;
-  }
+// One branch per id length; each compares against constant ids of that length
+// only, which the compiler unrolls into a few word comparisons.
+template <std::size_t... L>
+const ToolEntry* find_by_length(std::string_view tool_id, std::index_sequence<L...>) {
+  const ToolEntry* found = nullptr;
+  (void)((tool_id.size() == L && ((found = find_of_length<L>(tool_id)), true)) || ...);
+  return found;
 }
 
 }  // namespace
+
+const ToolEntry* find_tool(std::string_view tool_id) {
+  return find_by_length(tool_id, std::make_index_sequence<MAX_ID_LENGTH + 1>{});
+}
 
 std::optional<std::string_view> find_target(const ToolOptions* options) {
   if (options == nullptr) return std::nullopt;
@@ -83,13 +106,13 @@ std::optional<std::string_view> find_target(const ToolOptions* options) {
 }
 
 ToolResult run_tool(std::string_view tool_id, std::string_view input, const ToolOptions* options) {
-  const DispatchRow* row = find_tool(tool_id);
+  const ToolEntry* row = find_tool(tool_id);
   if (row == nullptr) {
     std::string sentence = "Unknown tool: ";
     sentence.append(tool_id);
     return ToolResult::error(std::move(sentence));
   }
-  return row->plain != nullptr ? row->plain(input) : row->with_options(input, options);
+  return row->reads_target() ? row->with_options(input, options) : row->plain(input);
 }
 
 }  // namespace pelloriand

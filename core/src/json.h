@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "pelloriand/json_string.h"
+
 namespace pelloriand::json {
 
 using JsonValue = boost::json::value;
@@ -28,15 +30,6 @@ inline constexpr std::size_t MAX_READ_DEPTH = 127;
 // null).
 [[nodiscard]] std::optional<JsonValue> read_json(std::string_view text,
                                                  boost::json::storage_ptr storage = {});
-
-// write_json_string
-//
-// Appends one string literal: quotation mark, backslash and the control
-// characters escaped ("\b\t\n\f\r", others as "\u001b"), everything else
-// (including "/" and all non-ASCII text) copied as is. DEL is copied too, or
-// escaped as "\u007f" when `escape_delete` is set (YAML's double-quoted style
-// must not hold it raw).
-void write_json_string(std::string_view text, std::string& out, bool escape_delete = false);
 
 // write_json_compact
 //

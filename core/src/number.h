@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "pelloriand/decimal.h"
+
 namespace pelloriand::number {
 
 // parse_number
@@ -48,23 +50,6 @@ namespace pelloriand::number {
 // Example:
 //   format_grouped(1234567.891, 2) == "1,234,567.89";  format_grouped(-0.004, 2) == "-0"
 [[nodiscard]] std::string format_grouped(double x, unsigned n);
-
-// DecimalDigits
-//
-// The shortest round-trip digits of a double: value = d1.d2d3... x 10^exponent.
-// No leading or trailing zero digit, except that zero is the single digit 0.
-struct DecimalDigits {
-  std::array<std::uint8_t, 24> digits{};
-  std::uint8_t count = 0;
-  std::int32_t exponent = 0;
-  bool negative = false;  // the plain text starts with "-", -0 included
-};
-
-// decimal_digits
-//
-// Example:
-//   decimal_digits(-120.5) == {digits [1,2,0,5], exponent 2, negative}
-[[nodiscard]] DecimalDigits decimal_digits(double x);
 
 // round_digits
 //

@@ -1,5 +1,6 @@
 // Unicode text helpers shared by every tool: White_Space trimming, UTF-8
-// walking and writing, and full case mapping. Text is UTF-8 in std::string /
+// walking and writing (the part the HTTP layer shares is in
+// pelloriand/text.h), and full case mapping. Text is UTF-8 in std::string /
 // std::string_view throughout; the tools' inputs arrive as valid UTF-8 (the
 // request reader guarantees it), bytes a tool decodes itself must be checked with
 // is_valid_utf8 before they are treated as text.
@@ -10,6 +11,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "pelloriand/text.h"
 
 namespace pelloriand::text {
 
@@ -34,32 +37,11 @@ namespace pelloriand::text {
 //   trim("\u3000 12 km\t") == "12 km"
 [[nodiscard]] std::string_view trim(std::string_view s);
 
-// next_code_point
-//
-// Decodes the code point that starts at byte `pos` of valid UTF-8 text and
-// advances `pos` past it. On a malformed sequence it returns U+FFFD and
-// advances one byte, so a loop over any bytes always ends.
-//
-// Example:
-//   std::size_t pos = 0;  next_code_point("é!", pos) == U'é', pos == 2
-[[nodiscard]] char32_t next_code_point(std::string_view s, std::size_t& pos);
-
 // previous_code_point
 //
 // Decodes the code point that ends just before byte `pos` and moves `pos` back
 // to its first byte. `pos` must be above 0.
 [[nodiscard]] char32_t previous_code_point(std::string_view s, std::size_t& pos);
-
-// append_utf8
-//
-// Appends the UTF-8 bytes of `c` (which must be a scalar value) to `out`.
-void append_utf8(std::string& out, char32_t c);
-
-// is_valid_utf8
-//
-// True when `bytes` is well-formed UTF-8: shortest forms only, no surrogates,
-// nothing above U+10FFFF.
-[[nodiscard]] bool is_valid_utf8(std::string_view bytes);
 
 // to_upper, to_lower
 //
@@ -68,16 +50,6 @@ void append_utf8(std::string& out, char32_t c);
 // "ς".
 [[nodiscard]] std::string to_upper(std::string_view s);
 [[nodiscard]] std::string to_lower(std::string_view s);
-
-// hex_digit_value
-//
-// The value of an ASCII hexadecimal digit of either case, or -1.
-[[nodiscard]] constexpr int hex_digit_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // append_upper, append_lower
 //

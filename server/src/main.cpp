@@ -12,7 +12,7 @@
 #include "log.h"
 #include "serve.h"
 #include "service.h"
-#include "text.h"
+#include "pelloriand/text.h"
 
 namespace {
 

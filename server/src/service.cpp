@@ -9,28 +9,11 @@
 #include <cmath>
 #include <ctime>
 
-#include "json.h"
+#include "pelloriand/json_string.h"
 #include "log.h"
-#include "number.h"
+#include "pelloriand/decimal.h"
 
 namespace pelloriand::server {
-
-const ToolEntry TOOL_CATALOGUE[28] = {
-    {"math", "Math"},         {"unit", "Unit"},
-    {"base64", "Base64"},     {"slug", "Slugify"},
-    {"case", "Case"},         {"base", "Number base"},
-    {"url", "URL"},           {"html", "HTML"},
-    {"uuid", "UUID"},         {"timestamp", "Timestamp"},
-    {"color", "Color"},       {"phone", "Phone"},
-    {"thermo", "Thermo"},     {"dms", "DMS"},
-    {"utm", "UTM"},           {"mercator", "Web Mercator"},
-    {"geodesic", "Geodesic"}, {"mgrs", "MGRS"},
-    {"geohash", "Geohash"},   {"pluscode", "Plus code"},
-    {"charset", "Charset"},   {"format", "Format"},
-    {"chinese", "Chinese"},   {"pinyin", "Pinyin"},
-    {"romaji", "Romaji"},     {"calendar", "Calendar"},
-    {"geom", "Geom"},         {"crs", "CRS"},
-};
 
 bool accept_all_tools(const ToolEntry&) {
   return true;

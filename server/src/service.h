@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -13,14 +14,10 @@
 
 namespace pelloriand::server {
 
-// ToolEntry, TOOL_CATALOGUE
+// TOOL_CATALOGUE
 //
-// The 28 catalogue rows in the order GET /v1/tools lists them.
-struct ToolEntry {
-  std::string_view id;
-  std::string_view label;
-};
-extern const ToolEntry TOOL_CATALOGUE[28];
+// The engine's tool table as GET /v1/tools lists it: every row, in menu order.
+inline const std::span<const ToolEntry, TOOL_COUNT> TOOL_CATALOGUE{TOOL_TABLE};
 
 // ToolFilter
 //

@@ -1,10 +1,11 @@
-// The tool engine's public surface: one entry, `run_tool`, and the two types it
-// trades in. Each tool's behaviour lives in its family's source file under
-// core/src; the HTTP layer (server/) only ever calls `run_tool`.
+// The tool engine's public surface: the tool table, `run_tool`, and the types
+// they trade in. Each tool's behaviour lives in its family's source file under
+// core/src; the HTTP layer (server/) lists the table and calls `run_tool`.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -45,14 +46,36 @@ class ToolResult {
   std::string text_;
 };
 
-// find_target
+// ToolEntry
 //
-// Looks up the option "target", compared byte for byte. Returns nothing when
-// there are no options or no such entry; the value itself may be empty.
+// One row of the tool table: the id a request names, the label a menu shows,
+// and the tool's entry function. Tools that read the "target" option take the
+// options too; the others take only the input.
+struct ToolEntry {
+  using PlainEntry = ToolResult (*)(std::string_view input);
+  using OptionEntry = ToolResult (*)(std::string_view input, const ToolOptions* options);
+
+  std::string_view id;
+  std::string_view label;
+  PlainEntry plain = nullptr;          // set for tools that never see the options
+  OptionEntry with_options = nullptr;  // set for tools that read "target"
+
+  [[nodiscard]] constexpr bool reads_target() const { return with_options != nullptr; }
+};
+
+// TOOL_TABLE
+//
+// Every tool, in the order a menu lists them; the only place a tool is named.
 //
 // Example:
-//   ToolOptions o{{"Target", "x"}};  find_target(&o) == std::nullopt
-[[nodiscard]] std::optional<std::string_view> find_target(const ToolOptions* options);
+//   TOOL_TABLE[0].id == "math";  TOOL_TABLE[5].label == "Number base"
+inline constexpr std::size_t TOOL_COUNT = 28;
+extern const std::array<ToolEntry, TOOL_COUNT> TOOL_TABLE;
+
+// find_tool
+//
+// The row whose id is exactly `tool_id`, or null. No allocation, no hashing.
+[[nodiscard]] const ToolEntry* find_tool(std::string_view tool_id);
 
 // run_tool
 //

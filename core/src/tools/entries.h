@@ -1,10 +1,25 @@
-// Entry functions of the 28 tools, as the dispatcher calls them. Each is defined
-// in its family's source file; seven of them read the "target" option.
+// Entry functions of the 28 tools, as the tool table names them, and the
+// option lookup the seven that read "target" share. Each entry is defined in
+// its family's source file.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "pelloriand/tool.h"
+
+namespace pelloriand {
+
+// find_target
+//
+// Looks up the option "target", compared byte for byte. Returns nothing when
+// there are no options or no such entry; the value itself may be empty.
+//
+// Example:
+//   ToolOptions o{{"Target", "x"}};  find_target(&o) == std::nullopt
+[[nodiscard]] std::optional<std::string_view> find_target(const ToolOptions* options);
+
+}  // namespace pelloriand
 
 namespace pelloriand::tools {
 
