@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <algorithm>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -267,6 +269,11 @@ TEST(MgrsTool, ForwardAndReverse) {
                  // of the 2,000 km cycle diverges to longitude 5566° inside the band
                  // window; the second is the south-west corner of the point's metre.
                  {"54DWF 88318 27246", "lat/lng:  -71.838279, 143.539293\nprecision: ±1 m"},
+                 // Squares whose corner lies outside the band they reach into: the
+                 // 100 km square of 56.0142N 10.8426E starts south of band V, and a
+                 // Svalbard square of zone 35 starts 4° west of the widened zone.
+                 {"32VPH", "lat/lng:  55.934976, 10.600782\nprecision: ±100000 m"},
+                 {"35XLK", "lat/lng:  80.004743, 16.624991\nprecision: ±100000 m"},
                  error("18S UJ\t2287 0696", usage),
                  error("18S UJ 2287 0696 x", usage),
                  error("hello", usage),
@@ -301,6 +308,52 @@ TEST(MgrsTool, ForwardAndReverse) {
   }
   EXPECT_EQ(mgrs_tool("18SUJ").text().substr(mgrs_tool("18SUJ").text().find('\n')),
             "\nprecision: ±100000 m");
+}
+
+// Random points over the whole grid, band edges, Norway and Svalbard among
+// them: the forward reference cut to each precision from 1 m to 100 km reads
+// back as the south-west corner of the square that holds the point, in the
+// point's own 2,000 km cycle.
+TEST(MgrsTool, EveryCutOfAForwardReferenceReadsBack) {
+  std::mt19937 random(20261210);
+  const auto uniform = [&](double lo, double hi) {
+    return std::uniform_real_distribution<double>(lo, hi)(random);
+  };
+  std::vector<std::pair<double, double>> points;
+  for (int i = 0; i < 1500; ++i) {
+    const double edge = -80.0 + 8.0 * static_cast<double>(i % 21);
+    points.emplace_back(uniform(-80, 84), uniform(-180, 180));
+    points.emplace_back(std::clamp(edge + uniform(-0.6, 0.6), -80.0, 83.999999), uniform(-180, 180));
+    points.emplace_back(uniform(55.5, 64.5), uniform(2.5, 12.5));
+    points.emplace_back(uniform(71.5, 83.999999), uniform(-0.5, 42.5));
+  }
+  for (const auto& [lat, lng] : points) {
+    const std::string input =
+        number::format_decimals(lat, 6) + ", " + number::format_decimals(lng, 6);
+    const std::string forward = mgrs_tool(input).text();
+    ASSERT_EQ(forward.substr(0, 10), "mgrs:     ") << input;
+    const std::string reference = forward.substr(10, forward.find('\n') - 10);  // "18SUJ 23394 07395"
+    const std::size_t gap = reference.find(' ');
+    const std::string head = reference.substr(0, gap);
+    const std::string e = reference.substr(gap + 1, 5), n = reference.substr(gap + 7, 5);
+    const int zone = std::stoi(head.substr(0, 2));
+    const bool southern = head[2] < 'N';
+    const double point_lat = std::strtod(input.c_str(), nullptr);
+    const double point_lng = std::strtod(input.c_str() + input.find(", ") + 2, nullptr);
+    const UtmCoordinates grid = latlon_to_utm(point_lat, point_lng, zone);
+    for (int k = 0; k <= 5; ++k) {
+      const double size = std::pow(10.0, 5 - k);
+      const double easting = std::floor(grid.easting / size) * size;
+      const double northing = std::floor(grid.northing / size) * size - (southern ? 1e7 : 0);
+      const LatLng corner = utm_inverse(zone, easting, northing);
+      const std::string cut = head + e.substr(0, k) + n.substr(0, k);
+      EXPECT_EQ(mgrs_tool(cut).text(), "lat/lng:  " + number::format_decimals(corner.latitude, 6) +
+                                           ", " + number::format_decimals(corner.longitude, 6) +
+                                           "\nprecision: ±" +
+                                           std::to_string(static_cast<int>(size)) + " m")
+          << input << " -> " << cut;
+    }
+  }
 }
 
 TEST(PluscodeTool, EncodeAndDecode) {

@@ -116,6 +116,15 @@ TEST(Units, Conversions) {
       {"1 m2 acres", "2.471053815e-4 acres"},
       {"8000 MB b", "8 b"},  // typed "MB" is lower-cased to millibit
       {"3 milliliters l", "0.003 l"},
+      // Offsets that cancel leave round-off, which reads as 0; tiny results of
+      // plain factors stay.
+      {"32 fahrenheit celsius", "0 celsius"},
+      {"491.67 rankine celsius", "0 celsius"},
+      {"273.15 kelvin celsius", "0 celsius"},
+      {"-459.67 fahrenheit kelvin", "0 kelvin"},
+      {"-273.15 celsius fahrenheit", "-459.67 fahrenheit"},
+      {"32.0018 fahrenheit celsius", "0.001 celsius"},
+      {"1e-12 m km", "1.000000e-15 km"},
   };
   for (const Row& row : rows) {
     const ToolResult r = run_tool("unit", row.input, nullptr);

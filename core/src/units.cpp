@@ -291,6 +291,14 @@ std::string unknown_unit(std::string_view name) {
   return fmt::format("Unknown unit: \"{}\"", name);
 }
 
+// a + b for a temperature offset. When the two nearly cancel, what is left
+// below 1e-12 of the operands is their round-off, not a temperature: 32
+// fahrenheit is 273.15000000000006 K, which would leave 5.684342e-14 celsius.
+double add_offset(double a, double b) {
+  const double sum = a + b;
+  return std::fabs(sum) < 1e-12 * std::fmax(std::fabs(a), std::fabs(b)) ? 0 : sum;
+}
+
 }  // namespace
 
 std::vector<UnitAlias> family_units() {
@@ -412,8 +420,8 @@ ToolResult unit_tool(std::string_view input) {
           fmt::format("Cannot convert between different measures: {} and {}", a, b));
     }
   }
-  double r = (u->offset ? *v + *u->offset : *v) * (u->factor / w->factor);
-  if (w->offset) r -= *w->offset;
+  double r = (u->offset ? add_offset(*v, *u->offset) : *v) * (u->factor / w->factor);
+  if (w->offset) r = add_offset(r, -*w->offset);
   std::string out = number::format_significant(r);
   out.push_back(' ');
   out.append(to);

@@ -742,45 +742,11 @@ bool recognise_bytes(std::string_view t, std::string& bytes) {
   return read_token_bytes(t, bytes);
 }
 
-constexpr bool is_c1(unsigned char b) {
-  return b >= 0x80 && b <= 0x9F;
-}
-
-// For "euc-jp" and "euc-kr" the bytes 0x80 to 0x9F are the C1 controls
-// U+0080 to U+009F and never reach the decoder; in EUC-JP that includes 0x8E
-// and 0x8F, so half-width katakana and JIS X 0212 sequences do not decode
-// under these labels. The decoder sees the other bytes as one stream, so a
-// sequence may straddle a C1 byte.
-std::string decode_keeping_c1(EncodingId encoding, std::string_view bytes) {
-  std::string out;
-  StreamDecoder decoder(encoding, true);
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const auto b = static_cast<unsigned char>(bytes[i]);
-    if (is_c1(b)) {
-      text::append_utf8(out, b);
-      ++i;
-      continue;
-    }
-    std::size_t j = i;
-    while (j < bytes.size() && !is_c1(static_cast<unsigned char>(bytes[j]))) ++j;
-    decoder.decode(bytes.substr(i, j - i), j == bytes.size(), out);
-    i = j;
-  }
-  if (!bytes.empty() && is_c1(static_cast<unsigned char>(bytes.back()))) {
-    decoder.decode({}, true, out);
-  }
-  return out;
-}
-
 ToolResult decode_bytes(std::string_view label, std::string_view display, std::string_view bytes) {
   const std::optional<EncodingId> encoding = lookup_encoding(label);
   if (!encoding) {
     return ToolResult::error("Encoding \"" + std::string(display) +
                              "\" is not supported by this preview engine");
-  }
-  if (label == "euc-jp" || label == "euc-kr") {
-    return ToolResult::output(decode_keeping_c1(*encoding, bytes));
   }
   return ToolResult::output(decode(*encoding, bytes));
 }

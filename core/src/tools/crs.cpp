@@ -588,8 +588,13 @@ ToolResult crs_tool(std::string_view input) {
   const bool geographic_in = source == WGS84_CODE;
   const double x = geographic_in ? numbers[1] : numbers[0];
   const double y = geographic_in ? numbers[0] : numbers[1];
+  // A projection taken past its reach answers NaN or infinity rather than
+  // nothing (the south pole in a north polar projection); that is a failure,
+  // not a point.
   const std::optional<crs::Point> out = crs::transform_point(from, to, x, y);
-  if (!out) return ToolResult::error("Transformation failed — point out of scope for this CRS?");
+  if (!out || !std::isfinite(out->x) || !std::isfinite(out->y)) {
+    return ToolResult::error("Transformation failed — point out of scope for this CRS?");
+  }
 
   const bool geographic_out = target == WGS84_CODE;
   std::string answer = "in:   ";

@@ -473,8 +473,12 @@ std::pair<double, double> clenshaw_complex(const std::array<double, 6>& c, doubl
 Point stere_forward(const Projection& p, double lam, double phi) {
   const double lampp = lam - p.lon_0;  // λ'', unwrapped: the polar aspect uses it as is
   const double lamp = wrap_longitude(lampp);
-  if (std::fabs(std::fabs(lampp) - PI) <= EPS10 && std::fabs(p.lat_0 + phi) <= EPS10) {
-    return {std::nan(""), std::nan("")};  // the antipode of the centre has no image
+  // The antipode of the centre has no image; when the centre is a pole, that
+  // is the opposite pole at every longitude (the formulas would give round-off
+  // of infinity there, some 1e23 m).
+  const bool polar = std::fabs(p.cos_phi0) <= EPS10;
+  if (std::fabs(p.lat_0 + phi) <= EPS10 && (polar || std::fabs(std::fabs(lampp) - PI) <= EPS10)) {
+    return {std::nan(""), std::nan("")};
   }
   const double a = p.ellipsoid.a;
   const double sin_phi = std::sin(phi), cos_phi = std::cos(phi);

@@ -121,6 +121,19 @@ std::optional<double> water_density(double t) {
   return std::nullopt;
 }
 
+// A temperature that misses the table only by the round-off of its unit
+// conversion is read as the table's end: 212 °F arrives as 100.00000000000006
+// °C. The slack, a millionth of a millionth of the kelvin value, lies far
+// above that round-off and far below the answer's two decimals.
+double snap_to_table(double t, double kelvin) {
+  const double slack = 1e-12 * kelvin;
+  const double first = WATER_DENSITY_TABLE[0][0];
+  const double last = WATER_DENSITY_TABLE[std::size(WATER_DENSITY_TABLE) - 1][0];
+  if (t < first && first - t <= slack) return first;
+  if (t > last && t - last <= slack) return last;
+  return t;
+}
+
 // Each require_* gives the quantity when it was given, else the sentence that
 // asks for it.
 using Required = std::variant<double, std::string>;
@@ -154,6 +167,8 @@ ToolResult gas_density(const Fluid& fluid, std::string_view fluid_word, Property
   const Required temperature = require_gas_temperature(t, fluid_word);
   if (auto* e = std::get_if<std::string>(&temperature)) return ToolResult::error(*e);
   const double kelvin = std::get<double>(temperature);
+  // At 0 K the ideal-gas density is infinite, not an answer.
+  if (kelvin == 0) return ToolResult::error("Gas density needs a temperature above absolute zero");
   const double kpa = p.value_or(KPA_PER_ATM);
   // Specific gas constant R / M in J/(kg K), taken first.
   const double specific_r = 8314.462 / fluid.molar_mass;
@@ -168,7 +183,8 @@ ToolResult water_density_report(std::optional<double> t) {
   const Required temperature = require_water_density_temperature(t);
   if (auto* e = std::get_if<std::string>(&temperature)) return ToolResult::error(*e);
   const double kelvin = std::get<double>(temperature);
-  const std::optional<double> density = water_density(kelvin - KELVIN_AT_0_C);
+  const std::optional<double> density =
+      water_density(snap_to_table(kelvin - KELVIN_AT_0_C, kelvin));
   if (!density) return ToolResult::error("Water density is tabulated for 0–100 °C");
   return ToolResult::output(fmt::format("Water @ {}\ndensity:        {} kg/m³",
                                         format_celsius(kelvin),

@@ -340,16 +340,51 @@ ToolResult mgrs_forward(const LatLng& point) {
       format_grouped(std::round(grid.utm.northing), 0), six_decimal_pair(point)));
 }
 
-// Whether an inverse result is a real point of the reference's square: near
-// the poles the series diverge and can land inside the band window at an
-// absurd longitude (54DWF 88318 27246 first reads as longitude 5566°), so a
-// candidate counts only when the forward conversion brings it back to the
-// grid position it came from.
+// Whether an inverse result is a real point of the grid: near the poles the
+// series diverge and land anywhere (54DWF 88318 27246 first reads as longitude
+// 5566°), so a point counts only when the forward conversion brings it back
+// to the grid position it came from. Far from the central meridian the two
+// series part by up to some 40 m at the outer corners of the widest squares
+// (35XLK, a Svalbard square, by a metre at its corner); divergence parts them
+// by kilometres.
 bool returns_to_grid(const LatLng& point, int zone, double easting, double northing) {
+  constexpr double TOLERANCE = 100.0;  // metres
   if (!(std::isfinite(point.latitude) && std::isfinite(point.longitude))) return false;
   const UtmCoordinates back = geo::latlon_to_utm(point.latitude, point.longitude, zone);
   const double expected_northing = northing < 0 ? northing + 10000000 : northing;
-  return std::abs(back.easting - easting) <= 1 && std::abs(back.northing - expected_northing) <= 1;
+  return std::abs(back.easting - easting) <= TOLERANCE &&
+         std::abs(back.northing - expected_northing) <= TOLERANCE;
+}
+
+// The latitudes a grid square spans, and its south-west corner.
+struct SquareExtent {
+  LatLng south_west;
+  double south, north;
+};
+
+// A square's corners and the two points where its south and north edges cross
+// the central meridian bound its latitudes: along a line of constant northing
+// |latitude| peaks on the central meridian, and along a line of constant
+// easting it grows with the northing. Nothing when one of those points is no
+// real point of the grid.
+std::optional<SquareExtent> square_extent(int zone, double easting, double northing, double size) {
+  constexpr double TOP = 10000000.0;
+  if (northing >= TOP) northing -= TOP;  // as utm_inverse reads it
+  // The inverse reads a northing of 10,000,000 as the equator again; a square
+  // that ends there stops just short of it instead.
+  const double top = std::min(northing + size, std::nextafter(TOP, 0.0));
+  const double eastings[] = {easting, easting + size,
+                             std::clamp(500000.0, easting, easting + size)};
+  SquareExtent extent{geo::utm_inverse(zone, easting, northing), 90, -90};
+  for (const double e : eastings) {
+    for (const double n : {northing, top}) {
+      const LatLng point = geo::utm_inverse(zone, e, n);
+      if (!returns_to_grid(point, zone, e, n)) return std::nullopt;
+      extent.south = std::min(extent.south, point.latitude);
+      extent.north = std::max(extent.north, point.latitude);
+    }
+  }
+  return extent;
 }
 
 ToolResult mgrs_reverse(std::string_view trimmed) {
@@ -403,13 +438,14 @@ ToolResult mgrs_reverse(std::string_view trimmed) {
   const double high =
       band == 'X' ? 84.002 : -80.0 + 8.0 * static_cast<double>(band_index) + 8.0 + 0.002;
   const bool southern = band_index < geo::MGRS_FIRST_NORTHERN_BAND;
+  // A candidate holds when its square reaches into the band window: a 100 km
+  // square whose corner lies south of its band still names ground inside it.
   for (int i = 0; i <= 5; ++i) {
     const double candidate = i * 2000000.0 + *base + n - (southern ? 10000000.0 : 0.0);
-    const LatLng point = geo::utm_inverse(zone, easting, candidate);
-    if (point.latitude >= low && point.latitude < high &&
-        returns_to_grid(point, zone, easting, candidate)) {
-      return ToolResult::output("lat/lng:  " + six_decimal_pair(point) + "\nprecision: ±" +
-                                std::to_string(scale) + " m");
+    const auto square = square_extent(zone, easting, candidate, scale);
+    if (square && square->north >= low && square->south < high) {
+      return ToolResult::output("lat/lng:  " + six_decimal_pair(square->south_west) +
+                                "\nprecision: ±" + std::to_string(scale) + " m");
     }
   }
   return ToolResult::error("Grid reference falls outside its latitude band");
