@@ -23,6 +23,7 @@
 #include <boost/geometry/algorithms/envelope.hpp>
 #include <boost/geometry/algorithms/intersects.hpp>
 #include <boost/geometry/algorithms/union.hpp>
+#include <boost/geometry/index/rtree.hpp>
 #include <cstdint>
 #include <cmath>
 #include <cstdlib>
@@ -35,6 +36,7 @@ namespace pelloriand::tools::geom {
 namespace {
 
 namespace bg = boost::geometry;
+namespace bgi = boost::geometry::index;
 
 constexpr std::string_view USAGE =
     "Usage: <geojson> <radius>  e.g. {\"type\":\"Point\",\"coordinates\":[0,0]} 100";
@@ -245,20 +247,46 @@ BgMultiPolygon ring_band(const BgRing& ring, double r) {
   return cascaded_union(std::move(pieces));
 }
 
-// What the band of a hole leaves uncovered inside it. A point of the hole
-// lies within half the box's narrower side of the hole's rim (along x or y),
-// and every point within the inradius of the 32-gons (cos(pi/32) of r) of
-// the rim is covered by a rectangle or a vertex circle; holes that narrow
-// keep nothing and are not measured.
-BgMultiPolygon hole_core(const BgRing& hole, const BgMultiPolygon& band, double r) {
-  const BgBox box = bg::return_envelope<BgBox>(hole);
+// Whether every point of a hole lies within the inradius of the 32-gons
+// (cos(pi/32) of r) of its rim, where a rectangle or a vertex circle covers
+// it: a point of the hole lies within half the box's narrower side of the rim
+// (along x or along y), so a hole that narrow keeps no core.
+bool hole_is_narrow(const BgBox& box, double r) {
   const double narrow = std::min(box.max_corner().x() - box.min_corner().x(),
                                  box.max_corner().y() - box.min_corner().y());
-  if (narrow <= 2 * r * 0.995) return {};
+  return narrow <= 2 * r * 0.995;
+}
+
+// What the band of a hole leaves uncovered inside it.
+BgMultiPolygon hole_core(const BgRing& hole, const BgMultiPolygon& band) {
   BgMultiPolygon core;
   bg::difference(piece_from_hole(hole), band, core);
   return core;
 }
+
+// The exterior ring's edges by their boxes, to find holes whose band stays
+// inside the filled exterior.
+class RimIndex {
+ public:
+  explicit RimIndex(const BgRing& ring) {
+    std::vector<BgBox> edges;
+    edges.reserve(ring.size());
+    for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
+      BgBox box(ring[i], ring[i]);
+      bg::expand(box, ring[i + 1]);
+      edges.push_back(box);
+    }
+    tree_ = Tree(edges);
+  }
+  // Whether no edge's box meets `box`.
+  [[nodiscard]] bool clear_of(const BgBox& box) const {
+    return tree_.qbegin(bgi::intersects(box)) == tree_.qend();
+  }
+
+ private:
+  using Tree = bgi::rtree<BgBox, bgi::rstar<16>>;
+  Tree tree_;
+};
 
 // The extent of a polygon: the larger side of its box, and the largest
 // coordinate magnitude.
@@ -304,9 +332,21 @@ BgMultiPolygon buffer_polygon(const std::vector<PointList>& rings, double r) {
   bands.reserve(polygon.inners().size() + 2);
   bands.push_back(ring_band(polygon.outer(), r));
   BgMultiPolygon cores;
+  const RimIndex rim(polygon.outer());
   for (const auto& hole : polygon.inners()) {
+    BgBox reach = bg::return_envelope<BgBox>(hole);
+    const bool narrow = hole_is_narrow(reach, r);
+    // A narrow hole is filled by its band; when the band's box also stays
+    // clear of the exterior ring, the band lies inside the filled exterior
+    // and adds nothing to it.
+    reach.min_corner().x(reach.min_corner().x() - r);
+    reach.min_corner().y(reach.min_corner().y() - r);
+    reach.max_corner().x(reach.max_corner().x() + r);
+    reach.max_corner().y(reach.max_corner().y() + r);
+    if (narrow && state == PolygonState::usable && rim.clear_of(reach)) continue;
     bands.push_back(ring_band(hole, r));
-    for (BgPolygon& core : hole_core(hole, bands.back(), r)) cores.push_back(std::move(core));
+    if (!narrow)
+      for (BgPolygon& core : hole_core(hole, bands.back())) cores.push_back(std::move(core));
   }
   if (state == PolygonState::degenerate) return cascaded_union(std::move(bands));
   BgPolygon filled;
