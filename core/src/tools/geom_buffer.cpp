@@ -201,6 +201,18 @@ BgMultiPolygon unite(BgMultiPolygon a, BgMultiPolygon b) {
   return result;
 }
 
+// Pairwise, neighbours in the list first: at pass p the part at i takes in
+// the one at i + 2^p, for i a multiple of 2^(p+1); n log n for a chain of n
+// parts.
+BgMultiPolygon pairwise_union(std::vector<BgMultiPolygon> parts) {
+  if (parts.empty()) return {};
+  const std::size_t n = parts.size();
+  for (std::size_t step = 1; step < n; step *= 2)
+    for (std::size_t i = 0; i + step < n; i += 2 * step)
+      parts[i] = unite(std::move(parts[i]), std::move(parts[i + step]));
+  return std::move(parts.front());
+}
+
 BgMultiPolygon piece_from_hole(const BgRing& hole) {
   BgPolygon polygon;
   polygon.outer().assign(hole.rbegin(), hole.rend());
@@ -229,13 +241,7 @@ BgMultiPolygon cascaded_union(std::vector<BgMultiPolygon> parts) {
   std::vector<BgMultiPolygon> sorted;
   sorted.reserve(parts.size());
   for (const auto& entry : order) sorted.push_back(std::move(parts[entry.second]));
-  // Pairwise, neighbours first: at pass p the part at i takes in the one at
-  // i + 2^p, for i a multiple of 2^(p+1); n log n for a chain of n parts.
-  const std::size_t n = sorted.size();
-  for (std::size_t step = 1; step < n; step *= 2)
-    for (std::size_t i = 0; i + step < n; i += 2 * step)
-      sorted[i] = unite(std::move(sorted[i]), std::move(sorted[i + step]));
-  return std::move(sorted.front());
+  return pairwise_union(std::move(sorted));
 }
 
 namespace {
@@ -244,7 +250,8 @@ namespace {
 BgMultiPolygon ring_band(const BgRing& ring, double r) {
   std::vector<BgMultiPolygon> pieces;
   ring_pieces(ring_points(ring), r, pieces);
-  return cascaded_union(std::move(pieces));
+  // Already in ring order, which keeps each partial union one short stretch.
+  return pairwise_union(std::move(pieces));
 }
 
 // Whether every point of a hole lies within the inradius of the 32-gons
