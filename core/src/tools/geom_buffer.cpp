@@ -326,6 +326,9 @@ bool band_resolves(const BgPolygon& polygon, double r) {
 // together with the filled exterior, and each hole then keeps only its core,
 // the part its band leaves uncovered. Cores lie inside the filled exterior,
 // away from every edge of the union, so they become its holes as they are.
+// A core is measured against its own hole's band only: where two holes come
+// within a hair (under 0.5 % of r) of each other, the other's band may cover
+// a sliver of it that stays carved out.
 BgMultiPolygon buffer_polygon(const std::vector<PointList>& rings, double r) {
   BgPolygon polygon = make_polygon(rings);
   const PolygonState state = prepare_polygon(polygon);
@@ -352,7 +355,7 @@ BgMultiPolygon buffer_polygon(const std::vector<PointList>& rings, double r) {
     reach.max_corner().y(reach.max_corner().y() + r);
     if (narrow && state == PolygonState::usable && rim.clear_of(reach)) continue;
     bands.push_back(ring_band(hole, r));
-    if (!narrow)
+    if (!narrow && state == PolygonState::usable)
       for (BgPolygon& core : hole_core(hole, bands.back())) cores.push_back(std::move(core));
   }
   if (state == PolygonState::degenerate) return cascaded_union(std::move(bands));
