@@ -27,15 +27,32 @@ std::string polygon(int n, double cx, double cy, double r) {
   return R"({"type":"Polygon","coordinates":[)" + ring(n, cx, cy, r, r * 0.6) + "]}";
 }
 
+// A square of side 100,000 with a 100 x 100 grid of 1 x 1 holes, 1,000 apart
+// (about 900 KB): every hole lies alone, far from the others and the border.
+std::string holed_square() {
+  std::string out =
+      R"({"type":"Polygon","coordinates":[[[0,0],[100000,0],[100000,100000],[0,100000],[0,0]])";
+  for (int i = 0; i < 100; ++i)
+    for (int j = 0; j < 100; ++j) {
+      const std::string x = std::to_string(500 + 1000 * i), x1 = std::to_string(501 + 1000 * i);
+      const std::string y = std::to_string(500 + 1000 * j), y1 = std::to_string(501 + 1000 * j);
+      out += ",[[" + x + "," + y + "],[" + x + "," + y1 + "],[" + x1 + "," + y1 + "],[" + x1 +
+             "," + y + "],[" + x + "," + y + "]]";
+    }
+  return out + "]}";
+}
+
 std::string line(int n) {
   return R"({"type":"LineString","coordinates":)" + ring(n, 10, 50, 0.5, 0.3) + "}";
 }
 
-void run_geom(benchmark::State& state, const std::string& input, const std::string& target) {
+// `refused`: the case measures how fast the input is turned away.
+void run_geom(benchmark::State& state, const std::string& input, const std::string& target,
+              bool refused = false) {
   const ToolOptions options{{"target", target}};
   for (auto _ : state) benchmark::DoNotOptimize(run_tool("geom", input, &options));
   const ToolResult result = run_tool("geom", input, &options);
-  if (!result.is_ok()) state.SkipWithError(result.text().c_str());
+  if (result.is_ok() == refused) state.SkipWithError(result.text().c_str());
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
 }
 
@@ -55,6 +72,22 @@ BENCHMARK_CAPTURE(run_geom, buffer_100_planar, polygon(100, 1000, 1000, 500) + "
 BENCHMARK_CAPTURE(run_geom, buffer_100_geographic, polygon(100, 10, 50, 0.5) + " 500", "buffer")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(run_geom, buffer_10000_planar, polygon(10000, 1000, 1000, 500) + " 5", "buffer")
+    ->Unit(benchmark::kMillisecond);
+// About 2.5 MB: more than one request can carry.
+BENCHMARK_CAPTURE(run_geom, buffer_100000_planar, polygon(100000, 1000, 1000, 500) + " 5",
+                  "buffer")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run_geom, buffer_10000_holes, holed_square() + " 100", "buffer")
+    ->Unit(benchmark::kMillisecond);
+// A radius far beyond what doubles can add to these coordinates: refused.
+BENCHMARK_CAPTURE(
+    run_geom, buffer_huge_radius,
+    std::string(
+        R"({"type":"Polygon","coordinates":[[[0,0],[1000,0],[1010,1000],[1,1000],[0,5]],[[400,400],[602,400],[601,600],[400,601],[400,400]]]} 61921900030504924853)"),
+    "buffer", true)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run_geom, intersect_10000_holes, holed_square() + "\n\n" + holed_square(),
+                  "intersect")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(run_geom, intersect_1000,
                   polygon(1000, 10, 50, 0.5) + "\n\n" + polygon(1000, 10.4, 50.1, 0.5), "intersect")

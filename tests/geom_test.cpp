@@ -303,6 +303,61 @@ TEST(Geom, BufferOfALargeRingIsOnePiece) {
   EXPECT_NEAR(grown.area, M_PI * 1010 * 1010, M_PI * 1010 * 1010 * 1e-4);
 }
 
+// Far beyond the polygon's size a radius can no longer be added to its
+// coordinates without rounding its shape away: refused, not merged for half a
+// minute or answered with an empty shape.
+TEST(Geom, BufferRadiusBeyondWhatDoublesResolve) {
+  const std::string quad =
+      R"({"type":"Polygon","coordinates":[[[0,0],[1000,0],[1010,1000],[1,1000],[0,5]],[[400,400],[602,400],[601,600],[400,601],[400,400]]]} )";
+  for (const char* radius : {"61921900030504924853", "1e20", "1e16"})
+    EXPECT_EQ(geom(quad + radius, "buffer").text(),
+              "Radius or coordinates too large to buffer a Polygon")
+        << radius;
+  // A million is still carried: close to a 32-gon of that radius.
+  const Shape wide = polygon_shape(geom(quad + "1e6", "buffer").text());
+  EXPECT_EQ(wide.rings, 1u);
+  EXPECT_NEAR(wide.area, 16 * 1e12 * std::sin(M_PI / 16), 1e-2 * 16 * 1e12 * std::sin(M_PI / 16));
+}
+
+// A square of side 10,000 with 1 x 1 holes 1,000 apart (one next to the
+// border, where its band reaches outside) and one hole 600 wide.
+std::string many_holes() {
+  std::string out =
+      R"({"type":"Polygon","coordinates":[[[0,0],[10000,0],[10000,10000],[0,10000],[0,0]])";
+  const auto square = [&out](int x, int y, int side) {
+    out += fmt::format(",[[{0},{1}],[{0},{3}],[{2},{3}],[{2},{1}],[{0},{1}]]", x, y, x + side,
+                       y + side);
+  };
+  for (int i = 0; i < 10; ++i)
+    for (int j = 0; j < 10; ++j)
+      if (i != 5 || j != 5) square(500 + 1000 * i, 500 + 1000 * j, 1);
+  square(5200, 5200, 600);
+  square(10, 3000, 1);
+  return out + "]}";
+}
+
+TEST(Geom, ManyHoles) {
+  // Buffered by 100: the small holes close, the wide one keeps its middle 400.
+  const Shape grown = polygon_shape(geom(many_holes() + " 100", "buffer").text());
+  EXPECT_EQ(grown.rings, 2u);
+  EXPECT_NEAR(grown.area, 1e8 + 4e6 + 16 * 1e4 * std::sin(M_PI / 16) - 400 * 400, 1e-3);
+
+  // With itself: the polygon as it is.
+  const std::string self = geom(many_holes() + "\n\n" + many_holes(), "intersect").text();
+  const Shape same = polygon_shape(self.substr(0, self.find('\n')));
+  EXPECT_EQ(same.rings, 102u);
+  EXPECT_NEAR(same.area, 1e8 - 100 - 600 * 600, 1e-3);
+  // With the left half: its 50 small holes and the one by the border; the cut
+  // runs through no hole.
+  const std::string half = geom(
+      many_holes() + "\n\n" +
+          R"({"type":"Polygon","coordinates":[[[-1,-1],[5000,-1],[5000,10001],[-1,10001],[-1,-1]]]})",
+      "intersect").text();
+  const Shape left = polygon_shape(half.substr(0, half.find('\n')));
+  EXPECT_EQ(left.rings, 52u);
+  EXPECT_NEAR(left.area, 5e7 - 51, 1e-3);
+}
+
 TEST(Geom, Intersection) {
   const std::string expected =
       R"(intersection: {"type":"Polygon","coordinates":[[[201,1],[202,1],[202,2],[201,2],[201,1]]]})"

@@ -553,7 +553,7 @@ PolygonState prepare_polygon(BgPolygon& polygon) {
   return PolygonState::invalid;
 }
 
-PointList ring_points(const boost::geometry::model::ring<BgPoint, false, true>& ring) {
+PointList ring_points(const BgRing& ring) {
   PointList points;
   points.reserve(ring.size());
   for (const BgPoint& p : ring) points.push_back({p.x(), p.y()});

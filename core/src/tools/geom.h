@@ -13,6 +13,7 @@
 // finite. No walker recurses on input structure.
 #pragma once
 
+#include <boost/geometry/geometries/box.hpp>
 #include <boost/geometry/geometries/multi_polygon.hpp>
 #include <boost/geometry/geometries/point_xy.hpp>
 #include <boost/geometry/geometries/polygon.hpp>
@@ -126,6 +127,8 @@ void append_ring(std::string& out, const PointList& ring);
 using BgPoint = boost::geometry::model::d2::point_xy<double>;
 using BgPolygon = boost::geometry::model::polygon<BgPoint, false, true>;
 using BgMultiPolygon = boost::geometry::model::multi_polygon<BgPolygon>;
+using BgRing = boost::geometry::model::ring<BgPoint, false, true>;
+using BgBox = boost::geometry::model::box<BgPoint>;
 
 // A library polygon from rings, each closed by repeating its first point
 // when its last differs.
@@ -141,7 +144,14 @@ enum class PolygonState { usable, degenerate, invalid, too_large };
 // finite or beyond LIBRARY_COORDINATE_LIMIT).
 [[nodiscard]] PolygonState prepare_polygon(BgPolygon& polygon);
 
-[[nodiscard]] PointList ring_points(const boost::geometry::model::ring<BgPoint, false, true>& ring);
+[[nodiscard]] PointList ring_points(const BgRing& ring);
+
+// cascaded_union
+//
+// The union of all parts (each a valid set of polygons), united pairwise
+// between neighbours in the plane; parts whose boxes do not meet are joined
+// without the library. Near-linear for parts along a ring or scattered apart.
+[[nodiscard]] BgMultiPolygon cascaded_union(std::vector<BgMultiPolygon> parts);
 
 // The operations' entries, called by geom_tool.
 [[nodiscard]] std::string buffer_geometry(const FeatureList& features,

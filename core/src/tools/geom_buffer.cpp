@@ -7,8 +7,7 @@
 // metres over a sphere of 6371008.8 m, longitudes widened by 1 / cos latitude);
 // geographic Polygons are buffered in UTM metres of the input's zone and
 // turned back into degrees. The union runs pairwise over neighbouring pieces,
-// so a ring of n vertices costs O(n log n) rather than n growing unions, and
-// the lower levels of large unions run on all cores. Result
+// so a ring of n vertices costs O(n log n) rather than n growing unions. Result
 // rings are written in the point order Boost.Geometry returns them
 // (counter-clockwise exteriors, clockwise holes, closed).
 // Boost.Geometry's overlay code trips g++ 12's flow analysis with false
@@ -18,14 +17,16 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <bit>
 #include <boost/geometry/algorithms/area.hpp>
 #include <boost/geometry/algorithms/correct.hpp>
+#include <boost/geometry/algorithms/difference.hpp>
+#include <boost/geometry/algorithms/envelope.hpp>
+#include <boost/geometry/algorithms/intersects.hpp>
 #include <boost/geometry/algorithms/union.hpp>
+#include <boost/geometry/index/rtree.hpp>
+#include <cstdint>
 #include <cmath>
 #include <cstdlib>
-#include <exception>
-#include <thread>
 #include <vector>
 
 #include "text.h"
@@ -35,6 +36,7 @@ namespace pelloriand::tools::geom {
 namespace {
 
 namespace bg = boost::geometry;
+namespace bgi = boost::geometry::index;
 
 constexpr std::string_view USAGE =
     "Usage: <geojson> <radius>  e.g. {\"type\":\"Point\",\"coordinates\":[0,0]} 100";
@@ -43,9 +45,6 @@ constexpr double RADIANS_TO_DEGREES = 57.29577951308232;
 constexpr double DEGREES_TO_RADIANS = 0.017453292519943295;
 constexpr double LOWEST_COSINE = 1e-6;
 constexpr int CIRCLE_SIDES = 32;
-// Below this many pieces (rings of about 2,000 vertices) one thread unites
-// them in a few milliseconds and starting others would not pay.
-constexpr std::size_t PARALLEL_UNION_PIECES = 4096;
 
 // The angle of circle point i, in the order of operations that fixes its bits.
 double circle_angle(int i) {
@@ -151,68 +150,231 @@ void ring_pieces(const PointList& ring, double r, std::vector<BgMultiPolygon>& o
   }
 }
 
-// Unites pieces[begin, end) pairwise, neighbours first, into pieces[begin]:
-// at pass p the piece at begin + i takes in the one at begin + i + 2^p, for i
-// a multiple of 2^(p+1). The caller's pieces start at `step`-sized blocks
-// already united.
-void unite_range(std::vector<BgMultiPolygon>& pieces, std::size_t begin, std::size_t end,
-                 std::size_t step = 1) {
-  for (; begin + step < end; step *= 2) {
-    for (std::size_t i = begin; i + step < end; i += 2 * step) {
-      BgMultiPolygon united;
-      bg::union_(pieces[i], pieces[i + step], united);
-      pieces[i] = std::move(united);
-      pieces[i + step] = {};
+// A sort key that keeps near shapes near: the centre of the shape's box,
+// quantised to 16 bits per axis over `extent`, with the bits of x and y
+// interleaved (a Z-order curve).
+std::uint32_t z_order(const BgBox& box, const BgBox& extent) {
+  const auto cell = [](double v, double low, double high) {
+    const double t = high > low ? (v - low) / (high - low) : 0;
+    return static_cast<std::uint32_t>(std::clamp(t, 0.0, 1.0) * 65535.0);
+  };
+  const auto spread = [](std::uint32_t v) {
+    v = (v | (v << 8)) & 0x00ff00ffu;
+    v = (v | (v << 4)) & 0x0f0f0f0fu;
+    v = (v | (v << 2)) & 0x33333333u;
+    return (v | (v << 1)) & 0x55555555u;
+  };
+  const double x = (box.min_corner().x() + box.max_corner().x()) / 2;
+  const double y = (box.min_corner().y() + box.max_corner().y()) / 2;
+  return spread(cell(x, extent.min_corner().x(), extent.max_corner().x())) |
+         (spread(cell(y, extent.min_corner().y(), extent.max_corner().y())) << 1);
+}
+
+// The union of two sets of polygons. The library tests every ring that meets
+// no ring of the other side against the whole other side, so uniting two
+// sets of many scattered polygons is quadratic; polygons whose box misses the
+// other side's box are therefore kept out of the library's union and copied.
+BgMultiPolygon unite(BgMultiPolygon a, BgMultiPolygon b) {
+  if (a.empty()) return b;
+  if (b.empty()) return a;
+  const BgBox box_a = bg::return_envelope<BgBox>(a);
+  const BgBox box_b = bg::return_envelope<BgBox>(b);
+  BgMultiPolygon result, near_a, near_b;
+  const auto split = [&result](BgMultiPolygon& from, const BgBox& other, BgMultiPolygon& near) {
+    for (BgPolygon& polygon : from) {
+      if (bg::intersects(bg::return_envelope<BgBox>(polygon.outer()), other))
+        near.push_back(std::move(polygon));
+      else
+        result.push_back(std::move(polygon));
     }
+  };
+  split(a, box_b, near_a);
+  split(b, box_a, near_b);
+  if (near_a.empty() || near_b.empty()) {
+    for (BgPolygon& polygon : near_a) result.push_back(std::move(polygon));
+    for (BgPolygon& polygon : near_b) result.push_back(std::move(polygon));
+    return result;
   }
+  BgMultiPolygon united;
+  bg::union_(near_a, near_b, united);
+  for (BgPolygon& polygon : united) result.push_back(std::move(polygon));
+  return result;
 }
 
-// The union of all pieces. Large inputs unite blocks of a power-of-two size on
-// threads of their own first; the blocks are aligned to that size, so the tree
-// of unions, and with it every bit of the result, is the same as on one thread.
-BgMultiPolygon cascaded_union(std::vector<BgMultiPolygon> pieces) {
-  if (pieces.empty()) return {};
-  const std::size_t n = pieces.size();
-  const std::size_t threads = std::max(1u, std::thread::hardware_concurrency());
-  std::size_t block = 1;  // the size of the blocks already united
-  if (n >= PARALLEL_UNION_PIECES && threads > 1) {
-    block = std::bit_ceil((n + threads - 1) / threads);
-    std::vector<std::exception_ptr> failures((n + block - 1) / block);
-    std::vector<std::thread> workers;
-    const auto unite_block = [&](std::size_t b) {
-      try {
-        unite_range(pieces, b * block, std::min(n, (b + 1) * block));
-      } catch (...) {
-        failures[b] = std::current_exception();
-      }
-    };
-    for (std::size_t b = 1; b < failures.size(); ++b) workers.emplace_back(unite_block, b);
-    unite_block(0);
-    for (std::thread& worker : workers) worker.join();
-    for (const std::exception_ptr& failure : failures)
-      if (failure) std::rethrow_exception(failure);
-  }
-  unite_range(pieces, 0, n, block);
-  return std::move(pieces.front());
+// Pairwise, neighbours in the list first: at pass p the part at i takes in
+// the one at i + 2^p, for i a multiple of 2^(p+1); n log n for a chain of n
+// parts.
+BgMultiPolygon pairwise_union(std::vector<BgMultiPolygon> parts) {
+  if (parts.empty()) return {};
+  const std::size_t n = parts.size();
+  for (std::size_t step = 1; step < n; step *= 2)
+    for (std::size_t i = 0; i + step < n; i += 2 * step)
+      parts[i] = unite(std::move(parts[i]), std::move(parts[i + step]));
+  return std::move(parts.front());
 }
 
+BgMultiPolygon piece_from_hole(const BgRing& hole) {
+  BgPolygon polygon;
+  polygon.outer().assign(hole.rbegin(), hole.rend());
+  return BgMultiPolygon{std::move(polygon)};
+}
+
+}  // namespace
+
+BgMultiPolygon cascaded_union(std::vector<BgMultiPolygon> parts) {
+  if (parts.empty()) return {};
+  // Sorted along a Z-order curve, neighbours in the list are neighbours in the
+  // plane, so each pairwise union below meets mostly its own surroundings.
+  std::vector<std::pair<std::uint32_t, std::size_t>> order;
+  order.reserve(parts.size());
+  std::vector<BgBox> boxes;
+  boxes.reserve(parts.size());
+  BgBox extent;
+  bg::assign_inverse(extent);
+  for (const BgMultiPolygon& part : parts) {
+    boxes.push_back(bg::return_envelope<BgBox>(part));
+    bg::expand(extent, boxes.back());
+  }
+  for (std::size_t i = 0; i < parts.size(); ++i) order.emplace_back(z_order(boxes[i], extent), i);
+  std::stable_sort(order.begin(), order.end(),
+                   [](const auto& x, const auto& y) { return x.first < y.first; });
+  std::vector<BgMultiPolygon> sorted;
+  sorted.reserve(parts.size());
+  for (const auto& entry : order) sorted.push_back(std::move(parts[entry.second]));
+  return pairwise_union(std::move(sorted));
+}
+
+namespace {
+
+// The band of one ring: the union of its rectangles and circles.
+BgMultiPolygon ring_band(const BgRing& ring, double r) {
+  std::vector<BgMultiPolygon> pieces;
+  ring_pieces(ring_points(ring), r, pieces);
+  // Already in ring order, which keeps each partial union one short stretch.
+  return pairwise_union(std::move(pieces));
+}
+
+// Whether every point of a hole lies within the inradius of the 32-gons
+// (cos(pi/32) of r) of its rim, where a rectangle or a vertex circle covers
+// it: a point of the hole lies within half the box's narrower side of the rim
+// (along x or along y), so a hole that narrow keeps no core.
+bool hole_is_narrow(const BgBox& box, double r) {
+  const double narrow = std::min(box.max_corner().x() - box.min_corner().x(),
+                                 box.max_corner().y() - box.min_corner().y());
+  return narrow <= 2 * r * 0.995;
+}
+
+// What the band of a hole leaves uncovered inside it.
+BgMultiPolygon hole_core(const BgRing& hole, const BgMultiPolygon& band) {
+  BgMultiPolygon core;
+  bg::difference(piece_from_hole(hole), band, core);
+  return core;
+}
+
+// The exterior ring's edges by their boxes, to find holes whose band stays
+// inside the filled exterior.
+class RimIndex {
+ public:
+  explicit RimIndex(const BgRing& ring) {
+    std::vector<BgBox> edges;
+    edges.reserve(ring.size());
+    for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
+      BgBox box(ring[i], ring[i]);
+      bg::expand(box, ring[i + 1]);
+      edges.push_back(box);
+    }
+    tree_ = Tree(edges);
+  }
+  // Whether no edge's box meets `box`.
+  [[nodiscard]] bool clear_of(const BgBox& box) const {
+    return tree_.qbegin(bgi::intersects(box)) == tree_.qend();
+  }
+
+ private:
+  using Tree = bgi::rtree<BgBox, bgi::rstar<16>>;
+  Tree tree_;
+};
+
+// The extent of a polygon: the larger side of its box, and the largest
+// coordinate magnitude.
+struct Extent {
+  double size = 0;
+  double magnitude = 0;
+};
+Extent polygon_extent(const BgPolygon& polygon) {
+  const BgBox box = bg::return_envelope<BgBox>(polygon);
+  return {std::max(box.max_corner().x() - box.min_corner().x(),
+                   box.max_corner().y() - box.min_corner().y()),
+          std::max({std::abs(box.min_corner().x()), std::abs(box.max_corner().x()),
+                    std::abs(box.min_corner().y()), std::abs(box.max_corner().y())})};
+}
+
+// The band's corners are coordinates plus or minus r, rounded to steps of
+// about (magnitude + r) x 2^-52. Once a step exceeds 2^-10 of the polygon's
+// size, the rounding erases its shape: neighbouring pieces collapse onto
+// nearly coincident copies, which the library merges very slowly or wrongly
+// (an empty result at 1e20 around a polygon 1,000 wide). So the band must
+// resolve the polygon to at least 1/1024 of its size: magnitude + r at most
+// size x 2^42. A polygon of one repeated point has no shape to lose.
+bool band_resolves(const BgPolygon& polygon, double r) {
+  const Extent extent = polygon_extent(polygon);
+  return extent.size == 0 || extent.magnitude + r <= std::ldexp(extent.size, 42);
+}
+
+// The polygon united with the bands of all its rings, assembled without
+// overlaying many rings on many: every band is united in one spatial cascade
+// together with the filled exterior, and each hole then keeps only its core,
+// the part its band leaves uncovered. Cores lie inside the filled exterior,
+// away from every edge of the union, so they become its holes as they are.
+// A core is measured against its own hole's band only: where two holes come
+// within a hair (under 0.5 % of r) of each other, the other's band may cover
+// a sliver of it that stays carved out.
 BgMultiPolygon buffer_polygon(const std::vector<PointList>& rings, double r) {
   BgPolygon polygon = make_polygon(rings);
   const PolygonState state = prepare_polygon(polygon);
-  if (state == PolygonState::too_large || !(r <= LIBRARY_COORDINATE_LIMIT))
+  if (state == PolygonState::too_large || !(r <= LIBRARY_COORDINATE_LIMIT) ||
+      !band_resolves(polygon, r))
     throw GeomError{"Radius or coordinates too large to buffer a Polygon"};
   if (state == PolygonState::invalid)
     throw GeomError{"Cannot buffer a Polygon whose rings cross or overlap"};
 
-  std::vector<BgMultiPolygon> pieces;
-  const auto add_ring = [&](const auto& ring) { ring_pieces(ring_points(ring), r, pieces); };
-  add_ring(polygon.outer());
-  for (const auto& hole : polygon.inners()) add_ring(hole);
-  BgMultiPolygon band = cascaded_union(std::move(pieces));
-  if (state == PolygonState::degenerate) return band;
-  BgMultiPolygon result;
-  bg::union_(band, BgMultiPolygon{std::move(polygon)}, result);
-  return result;
+  std::vector<BgMultiPolygon> bands;
+  bands.reserve(polygon.inners().size() + 2);
+  bands.push_back(ring_band(polygon.outer(), r));
+  BgMultiPolygon cores;
+  const RimIndex rim(polygon.outer());
+  for (const auto& hole : polygon.inners()) {
+    BgBox reach = bg::return_envelope<BgBox>(hole);
+    const bool narrow = hole_is_narrow(reach, r);
+    // A narrow hole is filled by its band; when the band's box also stays
+    // clear of the exterior ring, the band lies inside the filled exterior
+    // and adds nothing to it.
+    reach.min_corner().x(reach.min_corner().x() - r);
+    reach.min_corner().y(reach.min_corner().y() - r);
+    reach.max_corner().x(reach.max_corner().x() + r);
+    reach.max_corner().y(reach.max_corner().y() + r);
+    if (narrow && state == PolygonState::usable && rim.clear_of(reach)) continue;
+    bands.push_back(ring_band(hole, r));
+    if (!narrow && state == PolygonState::usable)
+      for (BgPolygon& core : hole_core(hole, bands.back())) cores.push_back(std::move(core));
+  }
+  if (state == PolygonState::degenerate) return cascaded_union(std::move(bands));
+  BgPolygon filled;
+  filled.outer() = std::move(polygon.outer());
+  bands.push_back(BgMultiPolygon{std::move(filled)});
+  BgMultiPolygon grown = cascaded_union(std::move(bands));
+  if (cores.empty()) return grown;
+  const bool cores_simple = std::all_of(cores.begin(), cores.end(),
+                                        [](const BgPolygon& c) { return c.inners().empty(); });
+  if (grown.size() != 1 || !cores_simple) {
+    // Not the expected shape (rounding); let the library sort it out.
+    BgMultiPolygon result;
+    bg::difference(grown, cores, result);
+    return result;
+  }
+  for (BgPolygon& core : cores)
+    grown.front().inners().emplace_back(core.outer().rbegin(), core.outer().rend());
+  return grown;
 }
 
 void append_polygon(std::string& out, const BgPolygon& polygon,

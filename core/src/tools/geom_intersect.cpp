@@ -12,6 +12,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <boost/geometry/algorithms/difference.hpp>
 #include <boost/geometry/algorithms/intersection.hpp>
 #include <exception>
 
@@ -59,6 +60,33 @@ BgPolygon library_polygon(const JsonValue& geometry, std::string_view label) {
       break;
   }
   return polygon;
+}
+
+// The intersection of two polygons, taken as the overlap of their filled
+// exteriors less all holes of either. Handing the library two polygons with
+// many holes each would test every hole against every ring of the other
+// side; this way the holes are united among their neighbours only, and the
+// final difference sets a few rings against many.
+BgMultiPolygon intersect_polygons(const BgPolygon& a, const BgPolygon& b) {
+  const auto filled = [](const BgPolygon& polygon) {
+    BgPolygon exterior;
+    exterior.outer() = polygon.outer();
+    return exterior;
+  };
+  BgMultiPolygon overlap;
+  bg::intersection(filled(a), filled(b), overlap);
+  std::vector<BgMultiPolygon> holes;
+  holes.reserve(a.inners().size() + b.inners().size());
+  for (const BgPolygon* polygon : {&a, &b})
+    for (const auto& hole : polygon->inners()) {
+      BgPolygon piece;
+      piece.outer().assign(hole.rbegin(), hole.rend());
+      holes.push_back(BgMultiPolygon{std::move(piece)});
+    }
+  if (overlap.empty() || holes.empty()) return overlap;
+  BgMultiPolygon result;
+  bg::difference(overlap, cascaded_union(std::move(holes)), result);
+  return result;
 }
 
 void append_oriented(std::string& out, const BgPolygon& polygon, double& area,
@@ -153,7 +181,7 @@ std::string intersect_text(std::string_view text) {
   BgMultiPolygon result;
   if (!a.outer().empty() && !b.outer().empty()) {
     try {
-      bg::intersection(a, b, result);
+      result = intersect_polygons(a, b);
     } catch (const std::bad_alloc&) {
       throw;
     } catch (const std::exception&) {
