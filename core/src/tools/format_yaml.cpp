@@ -14,6 +14,7 @@
 #include <unordered_set>
 
 #include "number.h"
+#include "text.h"
 #include "tools/format.h"
 
 namespace pelloriand::tools::format {
@@ -370,19 +371,49 @@ class Loader {
   std::vector<YamlNode> documents_;
 };
 
-// Characters that force quotes anywhere in a string, and those that force
-// them as its first character.
+// Characters that force quotes anywhere in a string (every C0 control and DEL
+// among them: the reader refuses most of them raw, and the double-quoted style
+// escapes them), and those that force them as its first character.
 struct QuoteTables {
   std::array<bool, 256> anywhere{};
   std::array<bool, 256> first{};
   QuoteTables() {
-    for (unsigned char c : std::string_view("\t\n\r#,:[]{}\"'\\`")) anywhere[c] = true;
-    for (unsigned c = 0; c < 0x20; ++c) {
-      if (c <= 0x06 || (c >= 0x0E && c <= 0x1A) || c >= 0x1C) anywhere[c] = true;
-    }
-    for (unsigned char c : std::string_view("!%&*-<=>?|@ .")) first[c] = true;
+    for (unsigned char c : std::string_view("#,:[]{}\"'\\`\x7f")) anywhere[c] = true;
+    for (unsigned c = 0; c < 0x20; ++c) anywhere[c] = true;
+    for (unsigned char c : std::string_view("!%&*-<=>?|@.")) first[c] = true;
   }
 };
+
+// The byte length of the character at s[i] when no YAML text may hold it raw,
+// even in double quotes, else 0: the reader refuses the C1 controls, U+FFFE
+// and U+FFFF anywhere, and reads U+0085, U+2028 and U+2029 as line breaks,
+// which double quotes fold into spaces or strip blanks around.
+std::size_t escaped_only_length(std::string_view s, std::size_t i) {
+  const auto byte = [&](std::size_t k) {
+    return i + k < s.size() ? static_cast<unsigned char>(s[i + k]) : 0u;
+  };
+  switch (byte(0)) {
+    case 0xC2:
+      return byte(1) >= 0x80 && byte(1) <= 0x9F ? 2 : 0;
+    case 0xE2:
+      return byte(1) == 0x80 && (byte(2) == 0xA8 || byte(2) == 0xA9) ? 3 : 0;
+    case 0xEF:
+      return byte(1) == 0xBF && (byte(2) == 0xBE || byte(2) == 0xBF) ? 3 : 0;
+    default:
+      return 0;
+  }
+}
+
+// True when `s` starts or ends with White_Space, which the tool trims from its
+// input and output, or starts with U+FEFF, which the reader takes for a
+// byte-order mark at the start of a line.
+bool has_loose_edge(std::string_view s) {
+  std::size_t front = 0;
+  std::size_t back = s.size();
+  const char32_t first = text::next_code_point(s, front);
+  return first == 0xFEFF || text::is_white_space(first) ||
+         text::is_white_space(text::previous_code_point(s, back));
+}
 
 bool is_special_word(std::string_view s) {
   switch (s.size()) {
@@ -405,10 +436,11 @@ bool is_special_word(std::string_view s) {
 // same plain string.
 bool needs_quotes(std::string_view s) {
   static const QuoteTables TABLES;
-  if (s.empty() || s.back() == ' ' || TABLES.first[static_cast<unsigned char>(s.front())])
+  if (s.empty() || TABLES.first[static_cast<unsigned char>(s.front())] || has_loose_edge(s))
     return true;
-  for (char ch : s) {
-    if (TABLES.anywhere[static_cast<unsigned char>(ch)]) return true;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (TABLES.anywhere[static_cast<unsigned char>(s[i])] || escaped_only_length(s, i) != 0)
+      return true;
   }
   if (is_special_word(s) || s.starts_with("0x")) return true;
   if (is_decimal(s)) return true;  // integers included
@@ -424,9 +456,37 @@ bool needs_quotes(std::string_view s) {
   return (s[0] == '0' || s[0] == '+') && type_plain(s).kind != Kind::String;
 }
 
+// A double-quoted string: the JSON string escapes (DEL included) and a \u
+// escape for each character of escaped_only_length.
+void write_quoted(std::string_view s, std::string& out) {
+  std::size_t run = 0;  // start of the text not yet written
+  bool open = false;
+  auto write_run = [&](std::size_t end) {
+    const std::size_t at = out.size();
+    json::write_json_string(s.substr(run, end - run), out, true);
+    if (open) out.erase(at, 1);  // the run continues the literal already open
+    out.pop_back();              // and stays open
+    open = true;
+  };
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const std::size_t length = escaped_only_length(s, i);
+    if (length == 0) continue;
+    write_run(i);
+    std::size_t next = i;
+    const char32_t c = text::next_code_point(s, next);
+    static constexpr char HEX[] = "0123456789abcdef";
+    out.append("\\u");
+    for (int shift = 12; shift >= 0; shift -= 4) out.push_back(HEX[(c >> shift) & 0xF]);
+    i += length - 1;
+    run = i + 1;
+  }
+  write_run(s.size());
+  out.push_back('"');
+}
+
 void write_yaml_string(std::string_view s, std::string& out) {
   if (needs_quotes(s)) {
-    json::write_json_string(s, out, true);
+    write_quoted(s, out);
   } else {
     out.append(s);
   }
