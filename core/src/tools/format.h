@@ -3,7 +3,7 @@
 //
 // format.cpp holds the tool entry and the CSV cells (JSON is read by
 // json::read_json); format_yaml.cpp the YAML node model, its reader (libyaml
-// events) and the block-style writer; format_toml.cpp the TOML reader (toml++)
+// events) and the block-style writer (which writes JsonValue directly); format_toml.cpp the TOML reader (toml++)
 // and writer.
 //
 // Every reader refuses what could exhaust the process instead of trying: JSON
@@ -77,16 +77,14 @@ struct YamlNode {
 // [Integer(1), String("a")] for a sequence or mapping key.
 [[nodiscard]] std::string yaml_key_text(const YamlNode& key);
 
-// json_to_yaml
-//
-// Example:
-//   2.0 -> Real "2";  18446744073709551615 -> Real "18446744073709552000"
-[[nodiscard]] YamlNode json_to_yaml(const JsonValue& value);
-
 // write_yaml
 //
-// The block-style text of `node`, beginning with "---" and a line feed.
-[[nodiscard]] std::string write_yaml(const YamlNode& node);
+// Appends the block-style YAML text of `value`, less the leading "---" line:
+// null as "~", integers up to 2^63 - 1 in decimal, other numbers as their
+// shortest text (2.0 as "2", 18446744073709551615 as "18446744073709552000"),
+// strings plain or in double quotes when plain text would read back as
+// something else, two spaces of indentation per level.
+void write_yaml(const JsonValue& value, std::string& out);
 
 // TomlOutput
 //

@@ -492,31 +492,43 @@ void write_yaml_string(std::string_view s, std::string& out) {
   }
 }
 
+// The block-style writer. It writes the YAML node each JSON value stands for
+// straight from the JsonValue (null as Null, integers up to 2^63 - 1 as
+// Integer, other numbers as the Real of their shortest text, objects as Hash
+// with String keys), so no node tree is built for the output.
 class YamlWriter {
  public:
   explicit YamlWriter(std::string& out) : out_(out) {}
 
-  void node(const YamlNode& n) {
-    switch (n.kind) {
-      case Kind::Null:
-      case Kind::BadValue:
+  void node(const JsonValue& v) {
+    switch (v.kind()) {
+      case boost::json::kind::null:
         out_.append("~");
         break;
-      case Kind::Boolean:
-        out_.append(n.boolean ? "true" : "false");
+      case boost::json::kind::bool_:
+        out_.append(v.get_bool() ? "true" : "false");
         break;
-      case Kind::Integer:
-        out_.append(std::to_string(n.integer));
+      case boost::json::kind::int64:
+        append_integer(v.get_int64());
         break;
-      case Kind::Real:
-        out_.append(n.text);
+      case boost::json::kind::uint64:
+        if (v.get_uint64() <= static_cast<std::uint64_t>(INT64_MAX)) {
+          append_integer(static_cast<std::int64_t>(v.get_uint64()));
+        } else {
+          number::append_shortest(out_, static_cast<double>(v.get_uint64()));
+        }
         break;
-      case Kind::String:
-        write_yaml_string(n.text, out_);
+      case boost::json::kind::double_:
+        number::append_shortest(out_, v.get_double());
         break;
-      case Kind::Array:
-      case Kind::Hash:
-        container(n);
+      case boost::json::kind::string:
+        write_yaml_string(v.get_string(), out_);
+        break;
+      case boost::json::kind::array:
+        sequence(v.get_array());
+        break;
+      case boost::json::kind::object:
+        mapping(v.get_object());
         break;
     }
   }
@@ -524,40 +536,61 @@ class YamlWriter {
   int level = -1;
 
  private:
-  static bool is_open_container(const YamlNode& n) {
-    return (n.kind == Kind::Array || n.kind == Kind::Hash) && !n.items.empty();
+  static bool is_open_container(const JsonValue& v) {
+    if (const auto* a = v.if_array()) return !a->empty();
+    if (const auto* o = v.if_object()) return !o->empty();
+    return false;
+  }
+
+  void append_integer(std::int64_t i) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, i).ptr;
+    out_.append(digits, end);
   }
 
   void indent(int levels) {
     if (levels > 0) out_.append(static_cast<std::size_t>(levels) * 2, ' ');
   }
 
-  void container(const YamlNode& n) {
-    const bool hash = n.kind == Kind::Hash;
-    if (n.items.empty()) {
-      out_.append(hash ? "{}" : "[]");
+  // The line break and indentation before every item or pair but the first.
+  void separate(bool first) {
+    if (first) return;
+    out_.push_back('\n');
+    indent(level);
+  }
+
+  void sequence(const boost::json::array& a) {
+    if (a.empty()) {
+      out_.append("[]");
       return;
     }
     ++level;
-    const std::size_t step = hash ? 2 : 1;
-    for (std::size_t i = 0; i < n.items.size(); i += step) {
-      if (i > 0) {
-        out_.push_back('\n');
-        indent(level);
-      }
-      if (hash) {
-        node(n.items[i]);
-        out_.push_back(':');
-        value(n.items[i + 1], false);
-      } else {
-        out_.push_back('-');
-        value(n.items[i], true);
-      }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      separate(i == 0);
+      out_.push_back('-');
+      value(a[i], true);
     }
     --level;
   }
 
-  void value(const YamlNode& v, bool inline_flag) {
+  void mapping(const boost::json::object& o) {
+    if (o.empty()) {
+      out_.append("{}");
+      return;
+    }
+    ++level;
+    bool first = true;
+    for (const auto& m : o) {
+      separate(first);
+      first = false;
+      write_yaml_string(m.key(), out_);
+      out_.push_back(':');
+      value(m.value(), false);
+    }
+    --level;
+  }
+
+  void value(const JsonValue& v, bool inline_flag) {
     if (is_open_container(v) && !inline_flag) {
       out_.push_back('\n');
       indent(level + 1);
@@ -656,48 +689,8 @@ JsonValue yaml_to_json(const YamlNode& node) {
   return nullptr;
 }
 
-YamlNode json_to_yaml(const JsonValue& value) {
-  switch (value.kind()) {
-    case boost::json::kind::null:
-      return scalar(Kind::Null);
-    case boost::json::kind::bool_:
-      return boolean_node(value.get_bool());
-    case boost::json::kind::int64:
-      return integer_node(value.get_int64());
-    case boost::json::kind::uint64: {
-      const std::uint64_t u = value.get_uint64();
-      if (u <= static_cast<std::uint64_t>(INT64_MAX))
-        return integer_node(static_cast<std::int64_t>(u));
-      return text_node(Kind::Real, number::format_shortest(static_cast<double>(u)));
-    }
-    case boost::json::kind::double_:
-      return text_node(Kind::Real, number::format_shortest(value.get_double()));
-    case boost::json::kind::string:
-      return text_node(Kind::String, value.get_string());
-    case boost::json::kind::array: {
-      YamlNode n = scalar(Kind::Array);
-      n.items.reserve(value.get_array().size());
-      for (const auto& e : value.get_array()) n.items.push_back(json_to_yaml(e));
-      return n;
-    }
-    case boost::json::kind::object: {
-      YamlNode n = scalar(Kind::Hash);
-      n.items.reserve(value.get_object().size() * 2);
-      for (const auto& m : value.get_object()) {
-        n.items.push_back(text_node(Kind::String, m.key()));
-        n.items.push_back(json_to_yaml(m.value()));
-      }
-      return n;
-    }
-  }
-  return {};
-}
-
-std::string write_yaml(const YamlNode& node) {
-  std::string out = "---\n";
-  YamlWriter writer(out);
-  writer.node(node);
-  return out;
+void write_yaml(const JsonValue& value, std::string& out) {
+  YamlWriter(out).node(value);
 }
 
 }  // namespace pelloriand::tools::format
