@@ -107,6 +107,18 @@ TEST(Format, YamlKeys) {
       {"? {k: [1.5, null]}\n: v", "json",
        "{\n  \"{String(\\\"k\\\"): Array([Real(\\\"1.5\\\"), Null])}\": \"v\"\n}"},
       {"0x1F: a\n31: b", "json", PARSE_ERROR, false},
+      // Anchors inside anchored nodes, and aliases as values and as keys.
+      {"a: &x {b: &y [1, {c: 2}], d: *y}\ne: *x\n*y : z", "json",
+       "{\n  \"a\": {\n    \"b\": [\n      1,\n      {\n        \"c\": 2\n      }\n    ],\n    "
+       "\"d\": [\n      1,\n      {\n        \"c\": 2\n      }\n    ]\n  },\n  \"e\": {\n    "
+       "\"b\": [\n      1,\n      {\n        \"c\": 2\n      }\n    ],\n    \"d\": [\n      1,\n"
+       "      {\n        \"c\": 2\n      }\n    ]\n  },\n  \"[Integer(1), Hash({String(\\\"c\\\"): "
+       "Integer(2)})]\": \"z\"\n}"},
+      {"? {k: [&v 1.50, *v]}\n: &z !!str 7\nw: *z", "json",
+       "{\n  \"{String(\\\"k\\\"): Array([Real(\\\"1.50\\\"), Real(\\\"1.50\\\")])}\": \"7\",\n"
+       "  \"w\": \"7\"\n}"},
+      {"&k [1, a]: v\n? *k\n: w", "json", PARSE_ERROR, false},
+      {"a: 1\n---\n&q [x]: *q\n---\n[{x: 1, x: 2}]", "json", PARSE_ERROR, false},
   });
   format::YamlNode key;
   key.kind = format::YamlNode::Kind::Array;

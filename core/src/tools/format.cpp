@@ -170,11 +170,8 @@ ToolResult format_tool(std::string_view input, const ToolOptions* options) {
   boost::json::monotonic_resource arena(first_block, sizeof first_block);
   std::optional<JsonValue> value = json::read_json(text, &arena);
   if (!value) {
-    if (auto documents = load_yaml(text); documents && !documents->empty()) {
-      value = yaml_to_json(documents->front());
-    } else {
-      value = read_toml(text);
-    }
+    value = read_yaml(text, &arena);
+    if (!value) value = read_toml(text);
   }
   if (!value) return ToolResult::error("Could not parse input as JSON, YAML or TOML");
 

@@ -50,25 +50,21 @@ struct YamlNode {
   friend bool operator==(const YamlNode&, const YamlNode&) = default;
 };
 
-// load_yaml
+// read_yaml
 //
-// Every document of a YAML stream, typed as the format tool types scalars.
-// Nothing when any document fails (syntax, a repeated mapping key, nesting or
-// alias expansion beyond the bounds above); an empty vector for a stream
-// without documents.
-[[nodiscard]] std::optional<std::vector<YamlNode>> load_yaml(std::string_view text);
+// The first document of a YAML stream as a JsonValue, scalars typed as the
+// format tool types them, its memory from `storage`. Every document is read
+// and checked; nothing when any fails (syntax, a repeated mapping key,
+// nesting or alias expansion beyond the bounds above) or when the stream
+// holds no document.
+[[nodiscard]] std::optional<JsonValue> read_yaml(std::string_view text,
+                                                 boost::json::storage_ptr storage = {});
 
 // read_toml
 //
 // A TOML 1.0 document (leading byte-order mark skipped) as a JsonValue object
 // in document order; date-times as their canonical text, inf and nan as null.
 [[nodiscard]] std::optional<JsonValue> read_toml(std::string_view text);
-
-// yaml_to_json
-//
-// Example:
-//   Hash {Integer 1: Real "1.50"} -> {"1": 1.5}
-[[nodiscard]] JsonValue yaml_to_json(const YamlNode& node);
 
 // yaml_key_text
 //

@@ -7,6 +7,8 @@
 // costs a few milliseconds and bounded memory.
 #include <yaml.h>
 
+#include <boost/json/value_stack.hpp>
+
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -268,10 +270,24 @@ std::string key_identity(const YamlNode& key) {
   return id;
 }
 
+// A Real's value: its text read with the decimal grammar; 0 for the special
+// forms and for a text whose double is not finite.
+double real_value(std::string_view s) {
+  if (s.starts_with('+')) s.remove_prefix(1);
+  double d = 0;
+  const auto [end, err] = std::from_chars(s.data(), s.data() + s.size(), d);
+  if (err != std::errc{} || end != s.data() + s.size() || !std::isfinite(d)) return 0.0;
+  return d;
+}
+
 // One open sequence or mapping of the loader.
 struct Frame {
-  YamlNode node;
+  Kind kind;
   std::string anchor;
+  bool emit = false;    // its JSON goes onto the value stack
+  bool mirror = false;  // its YamlNode is built: it is anchored, a key, or inside one
+  YamlNode node;        // the YamlNode, when mirrored
+  std::size_t count = 0;   // children completed, keys and values
   std::size_t height = 1;  // container levels in the subtree, this one included
   std::size_t weight = 16;
   std::unordered_set<std::string> keys;
@@ -283,8 +299,15 @@ struct Anchored {
   std::size_t weight;
 };
 
+// Reads every document of a stream and builds the first one's JsonValue as
+// the events arrive, on a value stack, so a document costs its JSON tree and
+// no node tree. YamlNode copies are built only where YAML identity matters:
+// for anchored nodes (an alias may stand anywhere, a key included) and for
+// sequence and mapping keys, whose inspection text names every variant.
 class Loader {
  public:
+  explicit Loader(boost::json::storage_ptr storage) { json_.reset(std::move(storage)); }
+
   // Feeds one event; false when the stream must be refused.
   bool on_event(const yaml_event_t& event) {
     switch (event.type) {
@@ -294,14 +317,17 @@ class Loader {
       case YAML_SCALAR_EVENT: {
         YamlNode node = type_scalar(event);
         const std::size_t weight = 16 + node.text.size();
-        return complete(std::move(node), anchor_of(event.data.scalar.anchor), 0, weight);
+        return complete(node, true, anchor_of(event.data.scalar.anchor), 0, weight, false);
       }
       case YAML_ALIAS_EVENT: {
         const auto found = anchors_.find(anchor_of(event.data.alias.anchor));
-        if (found == anchors_.end()) return complete(scalar(Kind::BadValue), {}, 0, 16);
-        const Anchored& a = found->second;
+        if (found == anchors_.end()) {
+          YamlNode bad = scalar(Kind::BadValue);
+          return complete(bad, true, {}, 0, 16, false);
+        }
+        Anchored& a = found->second;
         if (!spend(a.weight)) return false;
-        return complete(YamlNode(a.node), {}, a.height, a.weight);
+        return complete(a.node, false, {}, a.height, a.weight, false);
       }
       case YAML_SEQUENCE_START_EVENT:
         return open(Kind::Array, anchor_of(event.data.sequence_start.anchor));
@@ -311,18 +337,29 @@ class Loader {
       case YAML_MAPPING_END_EVENT: {
         Frame frame = std::move(stack_.back());
         stack_.pop_back();
-        return complete(std::move(frame.node), std::move(frame.anchor), frame.height, frame.weight);
+        if (frame.emit) {
+          if (frame.kind == Kind::Hash) {
+            json_.push_object(frame.count / 2);
+          } else {
+            json_.push_array(frame.count);
+          }
+        }
+        return complete(frame.node, true, std::move(frame.anchor), frame.height, frame.weight,
+                        frame.emit);
       }
       case YAML_DOCUMENT_END_EVENT:
-        documents_.push_back(std::move(root_));
-        root_ = YamlNode{};
+        ++documents_;
         return true;
       default:
         return true;
     }
   }
 
-  std::vector<YamlNode> take_documents() { return std::move(documents_); }
+  // The first document's value; nothing for a stream without documents.
+  std::optional<JsonValue> first_document() {
+    if (documents_ == 0) return std::nullopt;
+    return json_.release();
+  }
 
  private:
   static std::string anchor_of(const yaml_char_t* anchor) {
@@ -334,16 +371,70 @@ class Loader {
     return copied_ <= MAX_ALIAS_WEIGHT;
   }
 
+  // Whether the next node completed in the innermost open container is a key.
+  bool at_key() const {
+    return !stack_.empty() && stack_.back().kind == Kind::Hash && stack_.back().count % 2 == 0;
+  }
+
   bool open(Kind kind, std::string anchor) {
     if (stack_.size() >= MAX_NESTING) return false;
     Frame frame;
+    frame.kind = kind;
     frame.node.kind = kind;
+    if (stack_.empty()) {
+      frame.emit = documents_ == 0;
+    } else {
+      frame.emit = stack_.back().emit && !at_key();
+      frame.mirror = stack_.back().mirror || at_key();
+    }
+    frame.mirror = frame.mirror || !anchor.empty();
     frame.anchor = std::move(anchor);
     stack_.push_back(std::move(frame));
     return true;
   }
 
-  bool complete(YamlNode node, std::string anchor, std::size_t height, std::size_t weight) {
+  // Puts a node's JSON on the value stack.
+  void emit(const YamlNode& n) {
+    switch (n.kind) {
+      case Kind::Real:
+        json_.push_double(real_value(n.text));
+        break;
+      case Kind::Integer:
+        if (n.integer >= 0) {
+          json_.push_uint64(static_cast<std::uint64_t>(n.integer));
+        } else {
+          json_.push_int64(n.integer);
+        }
+        break;
+      case Kind::String:
+        json_.push_string(n.text);
+        break;
+      case Kind::Boolean:
+        json_.push_bool(n.boolean);
+        break;
+      case Kind::Array:
+        for (const auto& item : n.items) emit(item);
+        json_.push_array(n.items.size());
+        break;
+      case Kind::Hash:
+        // A repeated key text keeps its first place and takes the last value.
+        for (std::size_t i = 0; i + 1 < n.items.size(); i += 2) {
+          json_.push_key(yaml_key_text(n.items[i]));
+          emit(n.items[i + 1]);
+        }
+        json_.push_object(n.items.size() / 2);
+        break;
+      case Kind::Null:
+      case Kind::BadValue:
+        json_.push_null();
+        break;
+    }
+  }
+
+  // Places a finished node: as the document root, a key or an item. `own`
+  // says it may be moved from; `emitted` that its JSON is on the stack.
+  bool complete(YamlNode& node, bool own, std::string anchor, std::size_t height,
+                std::size_t weight, bool emitted) {
     if (stack_.size() + height > MAX_NESTING) return false;
     if (!anchor.empty()) {
       // The anchor keeps a copy of its own, which counts against the budget.
@@ -351,14 +442,18 @@ class Loader {
       anchors_.insert_or_assign(std::move(anchor), Anchored{node, height, weight});
     }
     if (stack_.empty()) {
-      root_ = std::move(node);
+      if (documents_ == 0 && !emitted) emit(node);
       return true;
     }
     Frame& parent = stack_.back();
-    if (parent.node.kind == Kind::Hash && parent.node.items.size() % 2 == 0) {
+    if (at_key()) {
       if (!parent.keys.insert(key_identity(node)).second) return false;
+      if (parent.emit) json_.push_key(yaml_key_text(node));
+    } else if (parent.emit && !emitted) {
+      emit(node);
     }
-    parent.node.items.push_back(std::move(node));
+    ++parent.count;
+    if (parent.mirror) parent.node.items.push_back(own ? std::move(node) : node);
     parent.height = std::max(parent.height, height + 1);
     parent.weight += weight;
     return true;
@@ -367,8 +462,8 @@ class Loader {
   std::vector<Frame> stack_;
   std::unordered_map<std::string, Anchored> anchors_;
   std::size_t copied_ = 0;
-  YamlNode root_;
-  std::vector<YamlNode> documents_;
+  std::size_t documents_ = 0;
+  boost::json::value_stack json_;
 };
 
 // Characters that force quotes anywhere in a string (every C0 control and DEL
@@ -605,13 +700,13 @@ class YamlWriter {
 
 }  // namespace
 
-std::optional<std::vector<YamlNode>> load_yaml(std::string_view text) {
+std::optional<JsonValue> read_yaml(std::string_view text, boost::json::storage_ptr storage) {
   yaml_parser_t parser;
   if (yaml_parser_initialize(&parser) == 0) return std::nullopt;
   yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text.data()),
                                text.size());
   yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
-  Loader loader;
+  Loader loader(std::move(storage));
   bool ok = true;
   for (;;) {
     yaml_event_t event;
@@ -626,7 +721,7 @@ std::optional<std::vector<YamlNode>> load_yaml(std::string_view text) {
   }
   yaml_parser_delete(&parser);
   if (!ok) return std::nullopt;
-  return loader.take_documents();
+  return loader.first_document();
 }
 
 std::string yaml_key_text(const YamlNode& key) {
@@ -649,44 +744,6 @@ std::string yaml_key_text(const YamlNode& key) {
   std::string out;
   append_inspection(key, out);
   return out;
-}
-
-JsonValue yaml_to_json(const YamlNode& node) {
-  switch (node.kind) {
-    case Kind::Real: {
-      std::string_view s = node.text;
-      if (s.starts_with('+')) s.remove_prefix(1);
-      double d = 0;
-      const auto [end, err] = std::from_chars(s.data(), s.data() + s.size(), d);
-      if (err != std::errc{} || end != s.data() + s.size() || !std::isfinite(d)) d = 0.0;
-      return d;
-    }
-    case Kind::Integer:
-      if (node.integer >= 0) return static_cast<std::uint64_t>(node.integer);
-      return node.integer;
-    case Kind::String:
-      return JsonValue(node.text);
-    case Kind::Boolean:
-      return node.boolean;
-    case Kind::Array: {
-      boost::json::array a;
-      a.reserve(node.items.size());
-      for (const auto& item : node.items) a.push_back(yaml_to_json(item));
-      return a;
-    }
-    case Kind::Hash: {
-      boost::json::object o;
-      o.reserve(node.items.size() / 2);
-      for (std::size_t i = 0; i + 1 < node.items.size(); i += 2) {
-        o[yaml_key_text(node.items[i])] = yaml_to_json(node.items[i + 1]);
-      }
-      return o;
-    }
-    case Kind::Null:
-    case Kind::BadValue:
-      break;
-  }
-  return nullptr;
 }
 
 void write_yaml(const JsonValue& value, std::string& out) {
