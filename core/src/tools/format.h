@@ -3,7 +3,7 @@
 //
 // format.cpp holds the tool entry and the CSV cells (JSON is read by
 // json::read_json); format_yaml.cpp the YAML node model, its reader (libyaml
-// events) and the block-style writer (which writes JsonValue directly); format_toml.cpp the TOML reader (toml++)
+// events) and the block-style writer; format_toml.cpp the TOML reader (toml++)
 // and writer.
 //
 // Every reader refuses what could exhaust the process instead of trying: JSON
@@ -35,9 +35,11 @@ inline constexpr std::size_t MAX_ALIAS_WEIGHT = std::size_t{16} << 20;
 
 // YamlNode
 //
-// One node of a loaded YAML document. `text` holds a Real's text as written or
-// a String; `items` the elements of an Array, or the keys and values of a Hash
-// alternating (key, value, key, value, ...) in insertion order.
+// One node of a YAML document as read, kept where the YAML variant matters
+// beyond the JSON value: for anchored nodes and for mapping keys. `text` holds
+// a Real's text as written or a String; `items` the elements of an Array, or
+// the keys and values of a Hash alternating (key, value, key, value, ...) in
+// insertion order.
 struct YamlNode {
   enum class Kind : std::uint8_t { Real, Integer, String, Boolean, Array, Hash, Null, BadValue };
 

@@ -1,6 +1,6 @@
-// YAML for the format tool: YamlNode built from libyaml's parser events (which
-// report every scalar's text, tag and style, so "null" and "Null" can be typed
-// apart), its conversion to and from JsonValue, and the block-style writer.
+// YAML for the format tool: the reader, which turns libyaml's parser events
+// (they report every scalar's text, tag and style, so "null" and "Null" can be
+// typed apart) into a JsonValue, and the block-style writer of a JsonValue.
 //
 // The loader keeps its own stack of open containers, refuses nesting beyond
 // MAX_NESTING and stops alias copying at MAX_ALIAS_WEIGHT, so an alias bomb
