@@ -1,6 +1,7 @@
 // The format tool on a 10 KB JSON document (an array of flat records with a
 // nested tag list, the shape CSV exports take) to each target, and the YAML
-// and TOML readers on the tool's own output for the same data.
+// and TOML readers on the tool's own output for the same data; then 2 MiB
+// inputs, the largest a request carries.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -91,5 +92,44 @@ void BM_FormatYaml2MiBToJson(benchmark::State& state) {
   run_format(state, doc, "json");
 }
 BENCHMARK(BM_FormatYaml2MiBToJson)->Unit(benchmark::kMillisecond);
+
+// A million one-digit numbers: the most values 2 MiB of JSON holds.
+void BM_FormatJson2MiBNumbersToYaml(benchmark::State& state) {
+  static const std::string doc = [] {
+    std::string numbers = "[";
+    for (int i = 0; i < 1000000; ++i) numbers += std::string(i ? "," : "") + char('0' + i % 10);
+    return numbers + "]";
+  }();
+  run_format(state, doc, "yaml");
+}
+BENCHMARK(BM_FormatJson2MiBNumbersToYaml)->Unit(benchmark::kMillisecond);
+
+void BM_FormatToml2MiBToJson(benchmark::State& state) {
+  static const std::string doc = [] {
+    std::string tables = "[t]\n";
+    for (int i = 0; tables.size() < (std::size_t{2} << 20) - 100; ++i) {
+      tables += "k" + std::to_string(i) +
+                R"( = { id = 1, name = "item", price = 12.5, tags = ["a", "b"] })"
+                "\n";
+    }
+    return tables;
+  }();
+  run_format(state, doc, "json");
+}
+BENCHMARK(BM_FormatToml2MiBToJson)->Unit(benchmark::kMillisecond);
+
+// The slowest YAML shape found: one flow mapping of some 200,000 short keys,
+// each checked against the mapping's others.
+void BM_FormatYaml2MiBKeysToJson(benchmark::State& state) {
+  static const std::string doc = [] {
+    std::string keys = "{";
+    for (int i = 0; keys.size() < (std::size_t{2} << 20) - 20; ++i) {
+      keys += (i ? ", k" : "k") + std::to_string(i) + ": 1";
+    }
+    return keys + "}";
+  }();
+  run_format(state, doc, "json");
+}
+BENCHMARK(BM_FormatYaml2MiBKeysToJson)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "text.h"
 #include "tools/entries.h"
 
 namespace pelloriand::tools {
@@ -104,6 +107,18 @@ TEST(Format, YamlKeys) {
       {"? {k: [1.5, null]}\n: v", "json",
        "{\n  \"{String(\\\"k\\\"): Array([Real(\\\"1.5\\\"), Null])}\": \"v\"\n}"},
       {"0x1F: a\n31: b", "json", PARSE_ERROR, false},
+      // Anchors inside anchored nodes, and aliases as values and as keys.
+      {"a: &x {b: &y [1, {c: 2}], d: *y}\ne: *x\n*y : z", "json",
+       "{\n  \"a\": {\n    \"b\": [\n      1,\n      {\n        \"c\": 2\n      }\n    ],\n    "
+       "\"d\": [\n      1,\n      {\n        \"c\": 2\n      }\n    ]\n  },\n  \"e\": {\n    "
+       "\"b\": [\n      1,\n      {\n        \"c\": 2\n      }\n    ],\n    \"d\": [\n      1,\n"
+       "      {\n        \"c\": 2\n      }\n    ]\n  },\n  \"[Integer(1), Hash({String(\\\"c\\\"): "
+       "Integer(2)})]\": \"z\"\n}"},
+      {"? {k: [&v 1.50, *v]}\n: &z !!str 7\nw: *z", "json",
+       "{\n  \"{String(\\\"k\\\"): Array([Real(\\\"1.50\\\"), Real(\\\"1.50\\\")])}\": \"7\",\n"
+       "  \"w\": \"7\"\n}"},
+      {"&k [1, a]: v\n? *k\n: w", "json", PARSE_ERROR, false},
+      {"a: 1\n---\n&q [x]: *q\n---\n[{x: 1, x: 2}]", "json", PARSE_ERROR, false},
   });
   format::YamlNode key;
   key.kind = format::YamlNode::Kind::Array;
@@ -134,6 +149,13 @@ TEST(Format, TomlReading) {
        " ]\n    },\n"
        "    \"aa\": {\n      \"y\": \"x\"\n    }\n  }\n}"},
       {"[t]\na = 1\na = 2", "json", PARSE_ERROR, false},
+      // A zero offset keeps the sign it was written with.
+      {"[a]\nb = 1979-05-27T07:32:00-00:00\nc = [1979-05-27 07:32:00.5-00:00, "
+       "1979-05-27t07:32:00z, 1979-05-27T07:32:00+00:00, 1979-05-27T07:32:00-00:30]",
+       "json",
+       "{\n  \"a\": {\n    \"b\": \"1979-05-27T07:32:00-00:00\",\n    \"c\": [\n"
+       "      \"1979-05-27T07:32:00.5-00:00\",\n      \"1979-05-27T07:32:00Z\",\n"
+       "      \"1979-05-27T07:32:00+00:00\",\n      \"1979-05-27T07:32:00-00:30\"\n    ]\n  }\n}"},
   });
 }
 
@@ -150,7 +172,7 @@ TEST(Format, YamlWriter) {
        "\"line1\\nline2\"\n"
        "- \"12\"\n- \"+.5e3\"\n- \"-Infinity\"\n- \"NaN\"\n- \".x\"\n- \"0x\"\n- \"a#\"\n- "
        "\"it's\"\n"
-       "- \"%\"\n- b\u0007\n- \"\\u0001\\u001b\\u007f\"\n- Yes please\n- \"~\"\n- \"n\"\n- 1_000"},
+       "- \"%\"\n- \"b\\u0007\"\n- \"\\u0001\\u001b\\u007f\"\n- Yes please\n- \"~\"\n- \"n\"\n- 1_000"},
       {R"({"k y": {"": 2.0, "q": 1e21}})", "yaml", "k y:\n  \"\": 2\n  q: 1e+21"},
       {R"(["0o17", "++1", "+.inf", "0o", "+x", "0.5.1"])", "yaml",
        "- \"0o17\"\n- \"++1\"\n- \"+.inf\"\n- 0o\n- +x\n- 0.5.1"},
@@ -187,6 +209,126 @@ TEST(Format, TomlWriter) {
       {R"({"n": 18446744073709551615})", "toml", "out-of-range value for u64 type", false},
       {R"({"n": 9223372036854775807, "m": -9223372036854775808})", "toml",
        "n = 9223372036854775807\nm = -9223372036854775808"},
+  });
+}
+
+// Random JSON documents whose keys and strings draw on all of Unicode, with
+// extra weight on what YAML gives a meaning to: white space, controls, line
+// breaks, indicators, and words the YAML reader would type as numbers, booleans
+// or null.
+using json::JsonValue;
+
+class RandomDocuments {
+ public:
+  explicit RandomDocuments(std::uint64_t seed) : random_(seed) {}
+
+  JsonValue document() { return value(0); }
+
+ private:
+  std::uint64_t below(std::uint64_t n) { return random_() % n; }
+
+  char32_t code_point() {
+    static constexpr char32_t SPECIAL[] = {
+        0x09,   0x0A,   0x0B,   0x0C,   0x0D,   0x20,   0x85,   0xA0,   0x1680, 0x2000, 0x2007,
+        0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000, 0x00,   0x01,   0x07,   0x08,   0x1B,
+        0x1F,   0x7F,   0x80,   0x84,   0x9F,   0xFEFF, 0xFFFD, 0xFFFE, 0xFFFF, 0x10FFFF};
+    switch (below(4)) {
+      case 0: {
+        const auto c = static_cast<char32_t>(below(0x110000 - 0x800));
+        return c < 0xD800 ? c : c + 0x800;  // every scalar value, no surrogates
+      }
+      case 1:
+        return SPECIAL[below(std::size(SPECIAL))];
+      case 2:
+        return static_cast<char32_t>(0x20 + below(0x5F));  // printable ASCII
+      default:
+        return static_cast<char32_t>(0xA0 + below(0x3000));
+    }
+  }
+
+  std::string text() {
+    static constexpr const char* WORDS[] = {
+        "5",   "-3",    "+5",  "1.5", ".5",   "1e3",   "0x1F", "0o17", "true", "False", "null",
+        "~",   "yes",   "off", "y",   ".inf", "-.Inf", ".nan", "nan",  "Inf",  "-",     "---",
+        "...", "? a",   "a: b", "#c", "'",    "\"",    "@x",   "%x",   "&a",   "*a",    "!t",
+        "|",   "> x",   "[",   "{}",  ",",    "\\",    "`"};
+    std::string s;
+    for (auto pieces = below(4); pieces > 0; --pieces) {
+      if (below(3) == 0) {
+        s += WORDS[below(std::size(WORDS))];
+      } else {
+        for (auto n = 1 + below(4); n > 0; --n) text::append_utf8(s, code_point());
+      }
+    }
+    return s;
+  }
+
+  JsonValue scalar() {
+    switch (below(6)) {
+      case 0:
+        return static_cast<std::int64_t>(below(2000000000000)) - 1000000000000;
+      case 1:
+        return static_cast<double>(below(2000000)) / 64 + 1.0 / 128;  // never integral
+      case 2:
+        return below(2) == 1;
+      case 3:
+        return nullptr;
+      default:
+        return JsonValue(text());
+    }
+  }
+
+  JsonValue value(int depth) {
+    const auto pick = below(4);
+    if (depth >= 3 || pick == 0) return scalar();
+    if (pick == 1) {
+      boost::json::array a;
+      for (auto n = below(5); n > 0; --n) a.push_back(value(depth + 1));
+      return a;
+    }
+    boost::json::object o;
+    for (auto n = below(5); n > 0; --n) o.emplace(text(), value(depth + 1));
+    return o;
+  }
+
+  std::mt19937_64 random_;
+};
+
+TEST(Format, YamlOutputReadsBackToTheSameData) {
+  RandomDocuments random(20261210);
+  int failures = 0;
+  std::string first_failure;
+  for (int i = 0; i < 3000; ++i) {
+    const JsonValue document = random.document();
+    std::string input;
+    json::write_json_compact(document, input);
+    std::string expected;
+    json::write_json_pretty(document, 0, expected);
+    const ToolResult yaml = run(input, "yaml");
+    const ToolResult back = run(yaml.text(), "json");
+    if (yaml.is_ok() && back.text() == expected) continue;
+    if (failures++ == 0) first_failure = input + "\nbecame\n" + yaml.text();
+  }
+  EXPECT_EQ(failures, 0) << "first: " << first_failure;
+}
+
+TEST(Format, YamlQuotesWhatWouldNotReadBack) {
+  check_rows({
+      // Trimmed away at the end of the output, or by the reader from its input.
+      {R"({"m": "5\u3000"})", "yaml", "m: \"5\u3000\""},
+      {R"({"v": "\u00a0"})", "yaml", "v: \"\u00a0\""},
+      {R"("\u2003x")", "yaml", "\"\u2003x\""},
+      {R"({"\ufeffk": 1})", "yaml", "\"\ufeffk\": 1"},
+      // Controls the reader refuses raw: quoted, then escaped as before.
+      {R"({"k": "\u0007\u0008\u000b\u000c\u001b\u007f"})", "yaml",
+       R"(k: "\u0007\b\u000b\f\u001b\u007f")"},
+      // Line breaks to the reader even inside quotes, and characters it refuses
+      // anywhere: escaped.
+      {R"(["a\u0085b", "a \u2028 b", "\u2029", "x\u0080\u009f", "\ufffe\uffff"])", "yaml",
+       R"(- "a\u0085b")" "\n" R"(- "a \u2028 b")" "\n" R"(- "\u2029")" "\n"
+       R"(- "x\u0080\u009f")" "\n" R"(- "\ufffe\uffff")"},
+      // Inside, other Unicode space and non-ASCII text stay plain.
+      {R"(["a\u3000b", "\u00e9\ufeff"])", "yaml", "- a\u3000b\n- \u00e9\ufeff"},
   });
 }
 

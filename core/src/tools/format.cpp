@@ -17,25 +17,36 @@ namespace {
 // so a deeply nested wide input could otherwise print hundreds of megabytes.
 constexpr std::size_t MAX_OUTPUT = std::size_t{64} << 20;
 
+std::size_t container_size(const JsonValue& v) {
+  if (const auto* a = v.if_array()) return a->size();
+  if (const auto* o = v.if_object()) return o->size();
+  return 0;
+}
+
 // The spaces the indented layouts would write for `value`: two per level for
-// every element and member. Walked with a stack, as the trees may be deep.
+// every element and member. Walked with a stack of the open containers (the
+// trees may be deep), each with the index of its next child.
 std::size_t indentation_size(const JsonValue& value) {
   struct Frame {
-    const JsonValue* value;
-    std::size_t depth;
+    const JsonValue* container;
+    std::size_t next;
   };
-  std::vector<Frame> pending{{&value, 0}};
+  std::vector<Frame> open;
   std::size_t total = 0;
-  while (!pending.empty()) {
-    const auto [v, depth] = pending.back();
-    pending.pop_back();
-    total += 2 * depth;
-    if (total > MAX_OUTPUT) return total;
-    if (v->is_array()) {
-      for (const auto& e : v->get_array()) pending.push_back({&e, depth + 1});
-    } else if (v->is_object()) {
-      for (const auto& m : v->get_object()) pending.push_back({&m.value(), depth + 1});
+  auto visit = [&](const JsonValue& v) {
+    total += 2 * open.size();
+    if (container_size(v) != 0) open.push_back({&v, 0});
+  };
+  visit(value);
+  while (!open.empty() && total <= MAX_OUTPUT) {
+    Frame& top = open.back();
+    const JsonValue& c = *top.container;
+    if (top.next == container_size(c)) {
+      open.pop_back();
+      continue;
     }
+    const std::size_t i = top.next++;
+    visit(c.is_array() ? c.get_array()[i] : c.get_object().begin()[i].value());
   }
   return total;
 }
@@ -159,28 +170,27 @@ ToolResult format_tool(std::string_view input, const ToolOptions* options) {
   boost::json::monotonic_resource arena(first_block, sizeof first_block);
   std::optional<JsonValue> value = json::read_json(text, &arena);
   if (!value) {
-    if (auto documents = load_yaml(text); documents && !documents->empty()) {
-      value = yaml_to_json(documents->front());
-    } else {
-      value = read_toml(text);
-    }
+    value = read_yaml(text, &arena);
+    if (!value) value = read_toml(text);
   }
   if (!value) return ToolResult::error("Could not parse input as JSON, YAML or TOML");
 
   const std::string_view target = find_target(options).value_or("yaml");
   if (target == "json" || target == "yaml") {
-    if (indentation_size(*value) > MAX_OUTPUT) return ToolResult::error("Output too large");
-  }
-  if (target == "json") {
+    const std::size_t indentation = indentation_size(*value);
+    if (indentation > MAX_OUTPUT) return ToolResult::error("Output too large");
+    // Both layouts write about the input's text plus the indentation; room for
+    // twice the text saves the copies of a growing string, and pages reserved
+    // but never written cost no memory.
     std::string out;
-    json::write_json_pretty(*value, 0, out);
+    out.reserve(indentation + 2 * text.size());
+    if (target == "json") {
+      json::write_json_pretty(*value, 0, out);
+    } else {
+      write_yaml(*value, out);
+      out.resize(trim_end(out).size());
+    }
     return ToolResult::output(std::move(out));
-  }
-  if (target == "yaml") {
-    std::string out = write_yaml(json_to_yaml(*value));
-    std::string_view body = out;
-    if (body.starts_with("---\n")) body.remove_prefix(4);
-    return ToolResult::output(std::string(trim_end(body)));
   }
   if (target == "toml") {
     const auto* object = value->if_object();

@@ -35,9 +35,11 @@ inline constexpr std::size_t MAX_ALIAS_WEIGHT = std::size_t{16} << 20;
 
 // YamlNode
 //
-// One node of a loaded YAML document. `text` holds a Real's text as written or
-// a String; `items` the elements of an Array, or the keys and values of a Hash
-// alternating (key, value, key, value, ...) in insertion order.
+// One node of a YAML document as read, kept where the YAML variant matters
+// beyond the JSON value: for anchored nodes and for mapping keys. `text` holds
+// a Real's text as written or a String; `items` the elements of an Array, or
+// the keys and values of a Hash alternating (key, value, key, value, ...) in
+// insertion order.
 struct YamlNode {
   enum class Kind : std::uint8_t { Real, Integer, String, Boolean, Array, Hash, Null, BadValue };
 
@@ -50,25 +52,21 @@ struct YamlNode {
   friend bool operator==(const YamlNode&, const YamlNode&) = default;
 };
 
-// load_yaml
+// read_yaml
 //
-// Every document of a YAML stream, typed as the format tool types scalars.
-// Nothing when any document fails (syntax, a repeated mapping key, nesting or
-// alias expansion beyond the bounds above); an empty vector for a stream
-// without documents.
-[[nodiscard]] std::optional<std::vector<YamlNode>> load_yaml(std::string_view text);
+// The first document of a YAML stream as a JsonValue, scalars typed as the
+// format tool types them, its memory from `storage`. Every document is read
+// and checked; nothing when any fails (syntax, a repeated mapping key,
+// nesting or alias expansion beyond the bounds above) or when the stream
+// holds no document.
+[[nodiscard]] std::optional<JsonValue> read_yaml(std::string_view text,
+                                                 boost::json::storage_ptr storage = {});
 
 // read_toml
 //
 // A TOML 1.0 document (leading byte-order mark skipped) as a JsonValue object
 // in document order; date-times as their canonical text, inf and nan as null.
 [[nodiscard]] std::optional<JsonValue> read_toml(std::string_view text);
-
-// yaml_to_json
-//
-// Example:
-//   Hash {Integer 1: Real "1.50"} -> {"1": 1.5}
-[[nodiscard]] JsonValue yaml_to_json(const YamlNode& node);
 
 // yaml_key_text
 //
@@ -77,16 +75,14 @@ struct YamlNode {
 // [Integer(1), String("a")] for a sequence or mapping key.
 [[nodiscard]] std::string yaml_key_text(const YamlNode& key);
 
-// json_to_yaml
-//
-// Example:
-//   2.0 -> Real "2";  18446744073709551615 -> Real "18446744073709552000"
-[[nodiscard]] YamlNode json_to_yaml(const JsonValue& value);
-
 // write_yaml
 //
-// The block-style text of `node`, beginning with "---" and a line feed.
-[[nodiscard]] std::string write_yaml(const YamlNode& node);
+// Appends the block-style YAML text of `value`, less the leading "---" line:
+// null as "~", integers up to 2^63 - 1 in decimal, other numbers as their
+// shortest text (2.0 as "2", 18446744073709551615 as "18446744073709552000"),
+// strings plain or in double quotes when plain text would read back as
+// something else, two spaces of indentation per level.
+void write_yaml(const JsonValue& value, std::string& out);
 
 // TomlOutput
 //

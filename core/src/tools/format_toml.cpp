@@ -227,8 +227,11 @@ class TomlReader {
     std::string out = date_text(dt.date) + "T" + time_text(dt.time);
     if (!dt.offset) return out;
     const int minutes = dt.offset->minutes;
-    if (minutes == 0 && wrote_z(n.source().begin)) return out + "Z";
-    out.push_back(minutes < 0 ? '-' : '+');
+    // toml++ keeps only the offset's minutes, so "Z" and "-00:00" are told
+    // apart from "+00:00" by the literal itself.
+    const char mark = minutes == 0 ? offset_mark(n.source().begin) : '\0';
+    if (mark == 'Z') return out + "Z";
+    out.push_back(minutes < 0 || mark == '-' ? '-' : '+');
     const auto abs = static_cast<unsigned>(minutes < 0 ? -minutes : minutes);
     two(out, abs / 60);
     out.push_back(':');
@@ -236,23 +239,28 @@ class TomlReader {
     return out;
   }
 
-  // Whether the date-time literal that starts at `pos` ends in "Z" or "z"
-  // rather than a numeric offset; toml++ keeps only the offset's minutes.
-  bool wrote_z(const toml::source_position& pos) const {
-    if (pos.line == 0 || pos.line > line_starts_.size()) return false;
+  // How the offset of the date-time literal that starts at `pos` begins: 'Z'
+  // (for "Z" or "z"), '+' or '-'.
+  char offset_mark(const toml::source_position& pos) const {
+    if (pos.line == 0 || pos.line > line_starts_.size()) return '+';
     std::size_t i = line_starts_[pos.line - 1];
     for (std::size_t col = 1; col < pos.column && i < text_.size(); ++col) {
       (void)text::next_code_point(text_, i);
     }
+    char mark = '+';
+    bool in_time = false;  // past the date, where a "-" opens the offset
     for (; i < text_.size(); ++i) {
       const char c = text_[i];
-      if (c == 'Z' || c == 'z') return true;
+      if (c == 'Z' || c == 'z') return 'Z';
+      if (c == 'T' || c == 't' || c == ' ') in_time = true;
+      if (c == '+' || (c == '-' && in_time)) mark = c;
       const bool part =
-          (c >= '0' && c <= '9') || c == '-' || c == ':' || c == '.' || c == 'T' || c == 't' ||
+          (c >= '0' && c <= '9') || c == '-' || c == '+' || c == ':' || c == '.' || c == 'T' ||
+          c == 't' ||
           (c == ' ' && i + 1 < text_.size() && text_[i + 1] >= '0' && text_[i + 1] <= '9');
-      if (!part) return false;
+      if (!part) break;
     }
-    return false;
+    return mark;
   }
 
   std::string_view text_;

@@ -1,11 +1,13 @@
-// YAML for the format tool: YamlNode built from libyaml's parser events (which
-// report every scalar's text, tag and style, so "null" and "Null" can be typed
-// apart), its conversion to and from JsonValue, and the block-style writer.
+// YAML for the format tool: the reader, which turns libyaml's parser events
+// (they report every scalar's text, tag and style, so "null" and "Null" can be
+// typed apart) into a JsonValue, and the block-style writer of a JsonValue.
 //
 // The loader keeps its own stack of open containers, refuses nesting beyond
 // MAX_NESTING and stops alias copying at MAX_ALIAS_WEIGHT, so an alias bomb
 // costs a few milliseconds and bounded memory.
 #include <yaml.h>
+
+#include <boost/json/value_stack.hpp>
 
 #include <array>
 #include <charconv>
@@ -14,6 +16,7 @@
 #include <unordered_set>
 
 #include "number.h"
+#include "text.h"
 #include "tools/format.h"
 
 namespace pelloriand::tools::format {
@@ -267,10 +270,24 @@ std::string key_identity(const YamlNode& key) {
   return id;
 }
 
+// A Real's value: its text read with the decimal grammar; 0 for the special
+// forms and for a text whose double is not finite.
+double real_value(std::string_view s) {
+  if (s.starts_with('+')) s.remove_prefix(1);
+  double d = 0;
+  const auto [end, err] = std::from_chars(s.data(), s.data() + s.size(), d);
+  if (err != std::errc{} || end != s.data() + s.size() || !std::isfinite(d)) return 0.0;
+  return d;
+}
+
 // One open sequence or mapping of the loader.
 struct Frame {
-  YamlNode node;
+  Kind kind;
   std::string anchor;
+  bool emit = false;    // its JSON goes onto the value stack
+  bool mirror = false;  // its YamlNode is built: it is anchored, a key, or inside one
+  YamlNode node;        // the YamlNode, when mirrored
+  std::size_t count = 0;   // children completed, keys and values
   std::size_t height = 1;  // container levels in the subtree, this one included
   std::size_t weight = 16;
   std::unordered_set<std::string> keys;
@@ -282,8 +299,15 @@ struct Anchored {
   std::size_t weight;
 };
 
+// Reads every document of a stream and builds the first one's JsonValue as
+// the events arrive, on a value stack, so a document costs its JSON tree and
+// no node tree. YamlNode copies are built only where YAML identity matters:
+// for anchored nodes (an alias may stand anywhere, a key included) and for
+// sequence and mapping keys, whose inspection text names every variant.
 class Loader {
  public:
+  explicit Loader(boost::json::storage_ptr storage) { json_.reset(std::move(storage)); }
+
   // Feeds one event; false when the stream must be refused.
   bool on_event(const yaml_event_t& event) {
     switch (event.type) {
@@ -293,14 +317,17 @@ class Loader {
       case YAML_SCALAR_EVENT: {
         YamlNode node = type_scalar(event);
         const std::size_t weight = 16 + node.text.size();
-        return complete(std::move(node), anchor_of(event.data.scalar.anchor), 0, weight);
+        return complete(node, true, anchor_of(event.data.scalar.anchor), 0, weight, false);
       }
       case YAML_ALIAS_EVENT: {
         const auto found = anchors_.find(anchor_of(event.data.alias.anchor));
-        if (found == anchors_.end()) return complete(scalar(Kind::BadValue), {}, 0, 16);
-        const Anchored& a = found->second;
+        if (found == anchors_.end()) {
+          YamlNode bad = scalar(Kind::BadValue);
+          return complete(bad, true, {}, 0, 16, false);
+        }
+        Anchored& a = found->second;
         if (!spend(a.weight)) return false;
-        return complete(YamlNode(a.node), {}, a.height, a.weight);
+        return complete(a.node, false, {}, a.height, a.weight, false);
       }
       case YAML_SEQUENCE_START_EVENT:
         return open(Kind::Array, anchor_of(event.data.sequence_start.anchor));
@@ -310,18 +337,29 @@ class Loader {
       case YAML_MAPPING_END_EVENT: {
         Frame frame = std::move(stack_.back());
         stack_.pop_back();
-        return complete(std::move(frame.node), std::move(frame.anchor), frame.height, frame.weight);
+        if (frame.emit) {
+          if (frame.kind == Kind::Hash) {
+            json_.push_object(frame.count / 2);
+          } else {
+            json_.push_array(frame.count);
+          }
+        }
+        return complete(frame.node, true, std::move(frame.anchor), frame.height, frame.weight,
+                        frame.emit);
       }
       case YAML_DOCUMENT_END_EVENT:
-        documents_.push_back(std::move(root_));
-        root_ = YamlNode{};
+        ++documents_;
         return true;
       default:
         return true;
     }
   }
 
-  std::vector<YamlNode> take_documents() { return std::move(documents_); }
+  // The first document's value; nothing for a stream without documents.
+  std::optional<JsonValue> first_document() {
+    if (documents_ == 0) return std::nullopt;
+    return json_.release();
+  }
 
  private:
   static std::string anchor_of(const yaml_char_t* anchor) {
@@ -333,16 +371,70 @@ class Loader {
     return copied_ <= MAX_ALIAS_WEIGHT;
   }
 
+  // Whether the next node completed in the innermost open container is a key.
+  bool at_key() const {
+    return !stack_.empty() && stack_.back().kind == Kind::Hash && stack_.back().count % 2 == 0;
+  }
+
   bool open(Kind kind, std::string anchor) {
     if (stack_.size() >= MAX_NESTING) return false;
     Frame frame;
+    frame.kind = kind;
     frame.node.kind = kind;
+    if (stack_.empty()) {
+      frame.emit = documents_ == 0;
+    } else {
+      frame.emit = stack_.back().emit && !at_key();
+      frame.mirror = stack_.back().mirror || at_key();
+    }
+    frame.mirror = frame.mirror || !anchor.empty();
     frame.anchor = std::move(anchor);
     stack_.push_back(std::move(frame));
     return true;
   }
 
-  bool complete(YamlNode node, std::string anchor, std::size_t height, std::size_t weight) {
+  // Puts a node's JSON on the value stack.
+  void emit(const YamlNode& n) {
+    switch (n.kind) {
+      case Kind::Real:
+        json_.push_double(real_value(n.text));
+        break;
+      case Kind::Integer:
+        if (n.integer >= 0) {
+          json_.push_uint64(static_cast<std::uint64_t>(n.integer));
+        } else {
+          json_.push_int64(n.integer);
+        }
+        break;
+      case Kind::String:
+        json_.push_string(n.text);
+        break;
+      case Kind::Boolean:
+        json_.push_bool(n.boolean);
+        break;
+      case Kind::Array:
+        for (const auto& item : n.items) emit(item);
+        json_.push_array(n.items.size());
+        break;
+      case Kind::Hash:
+        // A repeated key text keeps its first place and takes the last value.
+        for (std::size_t i = 0; i + 1 < n.items.size(); i += 2) {
+          json_.push_key(yaml_key_text(n.items[i]));
+          emit(n.items[i + 1]);
+        }
+        json_.push_object(n.items.size() / 2);
+        break;
+      case Kind::Null:
+      case Kind::BadValue:
+        json_.push_null();
+        break;
+    }
+  }
+
+  // Places a finished node: as the document root, a key or an item. `own`
+  // says it may be moved from; `emitted` that its JSON is on the stack.
+  bool complete(YamlNode& node, bool own, std::string anchor, std::size_t height,
+                std::size_t weight, bool emitted) {
     if (stack_.size() + height > MAX_NESTING) return false;
     if (!anchor.empty()) {
       // The anchor keeps a copy of its own, which counts against the budget.
@@ -350,14 +442,18 @@ class Loader {
       anchors_.insert_or_assign(std::move(anchor), Anchored{node, height, weight});
     }
     if (stack_.empty()) {
-      root_ = std::move(node);
+      if (documents_ == 0 && !emitted) emit(node);
       return true;
     }
     Frame& parent = stack_.back();
-    if (parent.node.kind == Kind::Hash && parent.node.items.size() % 2 == 0) {
+    if (at_key()) {
       if (!parent.keys.insert(key_identity(node)).second) return false;
+      if (parent.emit) json_.push_key(yaml_key_text(node));
+    } else if (parent.emit && !emitted) {
+      emit(node);
     }
-    parent.node.items.push_back(std::move(node));
+    ++parent.count;
+    if (parent.mirror) parent.node.items.push_back(own ? std::move(node) : node);
     parent.height = std::max(parent.height, height + 1);
     parent.weight += weight;
     return true;
@@ -366,23 +462,53 @@ class Loader {
   std::vector<Frame> stack_;
   std::unordered_map<std::string, Anchored> anchors_;
   std::size_t copied_ = 0;
-  YamlNode root_;
-  std::vector<YamlNode> documents_;
+  std::size_t documents_ = 0;
+  boost::json::value_stack json_;
 };
 
-// Characters that force quotes anywhere in a string, and those that force
-// them as its first character.
+// Characters that force quotes anywhere in a string (every C0 control and DEL
+// among them: the reader refuses most of them raw, and the double-quoted style
+// escapes them), and those that force them as its first character.
 struct QuoteTables {
   std::array<bool, 256> anywhere{};
   std::array<bool, 256> first{};
   QuoteTables() {
-    for (unsigned char c : std::string_view("\t\n\r#,:[]{}\"'\\`")) anywhere[c] = true;
-    for (unsigned c = 0; c < 0x20; ++c) {
-      if (c <= 0x06 || (c >= 0x0E && c <= 0x1A) || c >= 0x1C) anywhere[c] = true;
-    }
-    for (unsigned char c : std::string_view("!%&*-<=>?|@ .")) first[c] = true;
+    for (unsigned char c : std::string_view("#,:[]{}\"'\\`\x7f")) anywhere[c] = true;
+    for (unsigned c = 0; c < 0x20; ++c) anywhere[c] = true;
+    for (unsigned char c : std::string_view("!%&*-<=>?|@.")) first[c] = true;
   }
 };
+
+// The byte length of the character at s[i] when no YAML text may hold it raw,
+// even in double quotes, else 0: the reader refuses the C1 controls, U+FFFE
+// and U+FFFF anywhere, and reads U+0085, U+2028 and U+2029 as line breaks,
+// which double quotes fold into spaces or strip blanks around.
+std::size_t escaped_only_length(std::string_view s, std::size_t i) {
+  const auto byte = [&](std::size_t k) {
+    return i + k < s.size() ? static_cast<unsigned char>(s[i + k]) : 0u;
+  };
+  switch (byte(0)) {
+    case 0xC2:
+      return byte(1) >= 0x80 && byte(1) <= 0x9F ? 2 : 0;
+    case 0xE2:
+      return byte(1) == 0x80 && (byte(2) == 0xA8 || byte(2) == 0xA9) ? 3 : 0;
+    case 0xEF:
+      return byte(1) == 0xBF && (byte(2) == 0xBE || byte(2) == 0xBF) ? 3 : 0;
+    default:
+      return 0;
+  }
+}
+
+// True when `s` starts or ends with White_Space, which the tool trims from its
+// input and output, or starts with U+FEFF, which the reader takes for a
+// byte-order mark at the start of a line.
+bool has_loose_edge(std::string_view s) {
+  std::size_t front = 0;
+  std::size_t back = s.size();
+  const char32_t first = text::next_code_point(s, front);
+  return first == 0xFEFF || text::is_white_space(first) ||
+         text::is_white_space(text::previous_code_point(s, back));
+}
 
 bool is_special_word(std::string_view s) {
   switch (s.size()) {
@@ -405,10 +531,11 @@ bool is_special_word(std::string_view s) {
 // same plain string.
 bool needs_quotes(std::string_view s) {
   static const QuoteTables TABLES;
-  if (s.empty() || s.back() == ' ' || TABLES.first[static_cast<unsigned char>(s.front())])
+  if (s.empty() || TABLES.first[static_cast<unsigned char>(s.front())] || has_loose_edge(s))
     return true;
-  for (char ch : s) {
-    if (TABLES.anywhere[static_cast<unsigned char>(ch)]) return true;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (TABLES.anywhere[static_cast<unsigned char>(s[i])] || escaped_only_length(s, i) != 0)
+      return true;
   }
   if (is_special_word(s) || s.starts_with("0x")) return true;
   if (is_decimal(s)) return true;  // integers included
@@ -424,39 +551,79 @@ bool needs_quotes(std::string_view s) {
   return (s[0] == '0' || s[0] == '+') && type_plain(s).kind != Kind::String;
 }
 
+// A double-quoted string: the JSON string escapes (DEL included) and a \u
+// escape for each character of escaped_only_length.
+void write_quoted(std::string_view s, std::string& out) {
+  std::size_t run = 0;  // start of the text not yet written
+  bool open = false;
+  auto write_run = [&](std::size_t end) {
+    const std::size_t at = out.size();
+    json::write_json_string(s.substr(run, end - run), out, true);
+    if (open) out.erase(at, 1);  // the run continues the literal already open
+    out.pop_back();              // and stays open
+    open = true;
+  };
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const std::size_t length = escaped_only_length(s, i);
+    if (length == 0) continue;
+    write_run(i);
+    std::size_t next = i;
+    const char32_t c = text::next_code_point(s, next);
+    static constexpr char HEX[] = "0123456789abcdef";
+    out.append("\\u");
+    for (int shift = 12; shift >= 0; shift -= 4) out.push_back(HEX[(c >> shift) & 0xF]);
+    i += length - 1;
+    run = i + 1;
+  }
+  write_run(s.size());
+  out.push_back('"');
+}
+
 void write_yaml_string(std::string_view s, std::string& out) {
   if (needs_quotes(s)) {
-    json::write_json_string(s, out, true);
+    write_quoted(s, out);
   } else {
     out.append(s);
   }
 }
 
+// The block-style writer. It writes the YAML node each JSON value stands for
+// straight from the JsonValue (null as Null, integers up to 2^63 - 1 as
+// Integer, other numbers as the Real of their shortest text, objects as Hash
+// with String keys), so no node tree is built for the output.
 class YamlWriter {
  public:
   explicit YamlWriter(std::string& out) : out_(out) {}
 
-  void node(const YamlNode& n) {
-    switch (n.kind) {
-      case Kind::Null:
-      case Kind::BadValue:
+  void node(const JsonValue& v) {
+    switch (v.kind()) {
+      case boost::json::kind::null:
         out_.append("~");
         break;
-      case Kind::Boolean:
-        out_.append(n.boolean ? "true" : "false");
+      case boost::json::kind::bool_:
+        out_.append(v.get_bool() ? "true" : "false");
         break;
-      case Kind::Integer:
-        out_.append(std::to_string(n.integer));
+      case boost::json::kind::int64:
+        append_integer(v.get_int64());
         break;
-      case Kind::Real:
-        out_.append(n.text);
+      case boost::json::kind::uint64:
+        if (v.get_uint64() <= static_cast<std::uint64_t>(INT64_MAX)) {
+          append_integer(static_cast<std::int64_t>(v.get_uint64()));
+        } else {
+          number::append_shortest(out_, static_cast<double>(v.get_uint64()));
+        }
         break;
-      case Kind::String:
-        write_yaml_string(n.text, out_);
+      case boost::json::kind::double_:
+        number::append_shortest(out_, v.get_double());
         break;
-      case Kind::Array:
-      case Kind::Hash:
-        container(n);
+      case boost::json::kind::string:
+        write_yaml_string(v.get_string(), out_);
+        break;
+      case boost::json::kind::array:
+        sequence(v.get_array());
+        break;
+      case boost::json::kind::object:
+        mapping(v.get_object());
         break;
     }
   }
@@ -464,40 +631,61 @@ class YamlWriter {
   int level = -1;
 
  private:
-  static bool is_open_container(const YamlNode& n) {
-    return (n.kind == Kind::Array || n.kind == Kind::Hash) && !n.items.empty();
+  static bool is_open_container(const JsonValue& v) {
+    if (const auto* a = v.if_array()) return !a->empty();
+    if (const auto* o = v.if_object()) return !o->empty();
+    return false;
+  }
+
+  void append_integer(std::int64_t i) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, i).ptr;
+    out_.append(digits, end);
   }
 
   void indent(int levels) {
     if (levels > 0) out_.append(static_cast<std::size_t>(levels) * 2, ' ');
   }
 
-  void container(const YamlNode& n) {
-    const bool hash = n.kind == Kind::Hash;
-    if (n.items.empty()) {
-      out_.append(hash ? "{}" : "[]");
+  // The line break and indentation before every item or pair but the first.
+  void separate(bool first) {
+    if (first) return;
+    out_.push_back('\n');
+    indent(level);
+  }
+
+  void sequence(const boost::json::array& a) {
+    if (a.empty()) {
+      out_.append("[]");
       return;
     }
     ++level;
-    const std::size_t step = hash ? 2 : 1;
-    for (std::size_t i = 0; i < n.items.size(); i += step) {
-      if (i > 0) {
-        out_.push_back('\n');
-        indent(level);
-      }
-      if (hash) {
-        node(n.items[i]);
-        out_.push_back(':');
-        value(n.items[i + 1], false);
-      } else {
-        out_.push_back('-');
-        value(n.items[i], true);
-      }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      separate(i == 0);
+      out_.push_back('-');
+      value(a[i], true);
     }
     --level;
   }
 
-  void value(const YamlNode& v, bool inline_flag) {
+  void mapping(const boost::json::object& o) {
+    if (o.empty()) {
+      out_.append("{}");
+      return;
+    }
+    ++level;
+    bool first = true;
+    for (const auto& m : o) {
+      separate(first);
+      first = false;
+      write_yaml_string(m.key(), out_);
+      out_.push_back(':');
+      value(m.value(), false);
+    }
+    --level;
+  }
+
+  void value(const JsonValue& v, bool inline_flag) {
     if (is_open_container(v) && !inline_flag) {
       out_.push_back('\n');
       indent(level + 1);
@@ -512,13 +700,13 @@ class YamlWriter {
 
 }  // namespace
 
-std::optional<std::vector<YamlNode>> load_yaml(std::string_view text) {
+std::optional<JsonValue> read_yaml(std::string_view text, boost::json::storage_ptr storage) {
   yaml_parser_t parser;
   if (yaml_parser_initialize(&parser) == 0) return std::nullopt;
   yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text.data()),
                                text.size());
   yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
-  Loader loader;
+  Loader loader(std::move(storage));
   bool ok = true;
   for (;;) {
     yaml_event_t event;
@@ -533,7 +721,7 @@ std::optional<std::vector<YamlNode>> load_yaml(std::string_view text) {
   }
   yaml_parser_delete(&parser);
   if (!ok) return std::nullopt;
-  return loader.take_documents();
+  return loader.first_document();
 }
 
 std::string yaml_key_text(const YamlNode& key) {
@@ -558,86 +746,8 @@ std::string yaml_key_text(const YamlNode& key) {
   return out;
 }
 
-JsonValue yaml_to_json(const YamlNode& node) {
-  switch (node.kind) {
-    case Kind::Real: {
-      std::string_view s = node.text;
-      if (s.starts_with('+')) s.remove_prefix(1);
-      double d = 0;
-      const auto [end, err] = std::from_chars(s.data(), s.data() + s.size(), d);
-      if (err != std::errc{} || end != s.data() + s.size() || !std::isfinite(d)) d = 0.0;
-      return d;
-    }
-    case Kind::Integer:
-      if (node.integer >= 0) return static_cast<std::uint64_t>(node.integer);
-      return node.integer;
-    case Kind::String:
-      return JsonValue(node.text);
-    case Kind::Boolean:
-      return node.boolean;
-    case Kind::Array: {
-      boost::json::array a;
-      a.reserve(node.items.size());
-      for (const auto& item : node.items) a.push_back(yaml_to_json(item));
-      return a;
-    }
-    case Kind::Hash: {
-      boost::json::object o;
-      o.reserve(node.items.size() / 2);
-      for (std::size_t i = 0; i + 1 < node.items.size(); i += 2) {
-        o[yaml_key_text(node.items[i])] = yaml_to_json(node.items[i + 1]);
-      }
-      return o;
-    }
-    case Kind::Null:
-    case Kind::BadValue:
-      break;
-  }
-  return nullptr;
-}
-
-YamlNode json_to_yaml(const JsonValue& value) {
-  switch (value.kind()) {
-    case boost::json::kind::null:
-      return scalar(Kind::Null);
-    case boost::json::kind::bool_:
-      return boolean_node(value.get_bool());
-    case boost::json::kind::int64:
-      return integer_node(value.get_int64());
-    case boost::json::kind::uint64: {
-      const std::uint64_t u = value.get_uint64();
-      if (u <= static_cast<std::uint64_t>(INT64_MAX))
-        return integer_node(static_cast<std::int64_t>(u));
-      return text_node(Kind::Real, number::format_shortest(static_cast<double>(u)));
-    }
-    case boost::json::kind::double_:
-      return text_node(Kind::Real, number::format_shortest(value.get_double()));
-    case boost::json::kind::string:
-      return text_node(Kind::String, value.get_string());
-    case boost::json::kind::array: {
-      YamlNode n = scalar(Kind::Array);
-      n.items.reserve(value.get_array().size());
-      for (const auto& e : value.get_array()) n.items.push_back(json_to_yaml(e));
-      return n;
-    }
-    case boost::json::kind::object: {
-      YamlNode n = scalar(Kind::Hash);
-      n.items.reserve(value.get_object().size() * 2);
-      for (const auto& m : value.get_object()) {
-        n.items.push_back(text_node(Kind::String, m.key()));
-        n.items.push_back(json_to_yaml(m.value()));
-      }
-      return n;
-    }
-  }
-  return {};
-}
-
-std::string write_yaml(const YamlNode& node) {
-  std::string out = "---\n";
-  YamlWriter writer(out);
-  writer.node(node);
-  return out;
+void write_yaml(const JsonValue& value, std::string& out) {
+  YamlWriter(out).node(value);
 }
 
 }  // namespace pelloriand::tools::format
