@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <map>
 #include <optional>
 #include <string>
@@ -488,6 +489,29 @@ TEST_F(Running, BadClientsDoNotHurtOthers) {
   EXPECT_EQ(after->status, 200);
 }
 
+// A transfer coding list that does not end in "chunked" gives the body no
+// end: the request is refused and the connection closed, so a request placed
+// where the body would be is never answered.
+TEST_F(Running, UnframedTransferCodingClosesTheConnection) {
+  for (const char* coding : {"gzip", "chunked, gzip"}) {
+    int fd = connect_to(port_);
+    ASSERT_GE(fd, 0);
+    send_all(fd, std::string("POST /v1/convert HTTP/1.1\r\nhost: x\r\ncontent-type: "
+                             "application/json\r\ntransfer-encoding: ") +
+                     coding + "\r\n\r\nGET /v1/tools HTTP/1.1\r\nhost: x\r\n\r\n");
+    std::string pending;
+    auto a = read_answer(fd, pending);
+    ASSERT_TRUE(a) << coding;
+    EXPECT_EQ(a->status, 400) << coding;
+    EXPECT_EQ(a->header("connection"), "close") << coding;
+    // All that follows up to the server's close: nothing.
+    std::string rest = read_until(
+        fd, [](const std::string&) { return false; }, std::chrono::seconds(5), pending);
+    EXPECT_EQ(rest, "") << coding;
+    ::close(fd);
+  }
+}
+
 TEST_F(Running, IdleConnectionIsClosed) {
   int fd = connect_to(port_);
   ASSERT_GE(fd, 0);
@@ -498,6 +522,48 @@ TEST_F(Running, IdleConnectionIsClosed) {
   EXPECT_EQ(got, "");
   EXPECT_LT(waited, std::chrono::seconds(20));  // closed by the server, not by our deadline
   ::close(fd);
+}
+
+// A tool that runs long keeps one worker busy, not the clients that arrive
+// meanwhile. With two workers, one connection sends two heavy requests; once
+// the first is answered the second is running, and every client that
+// connects then is answered before it.
+TEST(Concurrency, BusyConnectionHoldsBackNoOtherClient) {
+  int port = free_port();
+  Server s({{"PELLORIAND_PORT", std::to_string(port)},
+            {"NO_COLOR", "1"},
+            {"TOKIO_WORKER_THREADS", "2"}});
+  // Buffering a 30,000-vertex ellipse: a large share of a second of work.
+  std::string polygon = R"({"type":"Polygon","coordinates":[[)";
+  for (int i = 0; i <= 30000; ++i) {
+    const double t = 2 * 3.141592653589793 * (i % 30000) / 30000;
+    polygon += (i > 0 ? ",[" : "[") + std::to_string(1000 + 500 * std::cos(t)) + "," +
+               std::to_string(1000 + 300 * std::sin(t)) + "]";
+  }
+  std::string body = R"({"tool":"geom","options":{"target":"buffer"},"input":)";
+  pelloriand::json::write_json_string(polygon + "]]} 5", body);
+  body += "}";
+  const std::string heavy = post(body);
+
+  int busy = connect_to(port);
+  ASSERT_GE(busy, 0);
+  std::thread sender([&] { send_all(busy, heavy + heavy); });
+  std::string pending;
+  auto first = read_answer(busy, pending);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->body.rfind("{\"ok\":true,", 0), 0u) << first->body.substr(0, 200);
+  for (int i = 0; i < 16; ++i) {
+    auto a = ask(port, "GET /v1/tools HTTP/1.1\r\nhost: x\r\n\r\n");
+    ASSERT_TRUE(a) << i;
+    EXPECT_EQ(a->status, 200) << i;
+  }
+  pollfd ready{busy, POLLIN, 0};
+  EXPECT_EQ(::poll(&ready, 1, 0), 0) << "the second heavy answer came before the other clients'";
+  auto second = read_answer(busy, pending);
+  sender.join();
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->status, 200);
+  ::close(busy);
 }
 
 TEST(StartUp, BannerColoursAndFilter) {

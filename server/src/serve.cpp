@@ -1,7 +1,9 @@
 // Connections: Beast reads the header into our own parser (no allocation per
 // request once a connection's buffers have grown), the router answers, and the
-// answer bytes go out in one write. Each connection lives on one worker's
-// io_context, so nothing here is shared between threads but the constants.
+// answer bytes go out in one write. All worker threads run one io_context and
+// every connection is a coroutine on its own strand, so a ready connection is
+// served by whichever worker is free; a tool that runs long keeps only its own
+// thread busy. Nothing is shared between connections but the constants.
 //
 // Limits chosen for a localhost developer service:
 //   header 32 KiB (431 and close beyond), body 2 MiB (413);
@@ -15,6 +17,7 @@
 
 #include <arpa/inet.h>
 #include <fmt/format.h>
+#include <malloc.h>
 #include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -49,6 +52,11 @@ constexpr auto WRITE_TIMEOUT = 30s;
 // Buffers grown by one large request are released instead of kept per
 // connection, so 512 idle connections cost little memory.
 constexpr std::size_t KEEP_CAPACITY = 64 * 1024;
+// After a request whose body or answer is larger than this, freed memory is
+// handed back to the system (see release_after_request).
+constexpr std::size_t TRIM_AFTER = 256 * 1024;
+// Completion token: errors come back as values, never as exceptions.
+constexpr auto use_ec = asio::as_tuple(asio::use_awaitable);
 
 // What one request's header tells us, in strings reused across requests.
 struct RequestState {
@@ -57,6 +65,7 @@ struct RequestState {
   std::string content_type;
   bool has_content_type = false;
   bool expect_continue = false;
+  bool transfer_encoding = false;
   int version = 11;
   std::string body;
 };
@@ -69,6 +78,7 @@ class RequestParser final : public http::basic_parser<true> {
     state_.content_type.clear();
     state_.has_content_type = false;
     state_.expect_continue = false;
+    state_.transfer_encoding = false;
     state_.body.clear();
   }
 
@@ -87,9 +97,16 @@ class RequestParser final : public http::basic_parser<true> {
       state_.content_type.assign(value.data(), value.size());
     } else if (name == http::field::expect && beast::iequals(value, "100-continue")) {
       state_.expect_continue = true;
+    } else if (name == http::field::transfer_encoding) {
+      state_.transfer_encoding = true;
     }
   }
-  void on_header_impl(beast::error_code&) override {}
+  // A transfer coding list that does not end in "chunked" leaves the body's
+  // end unknown: whatever follows could be read as the next request, so the
+  // request is refused (400) and the connection closed.
+  void on_header_impl(beast::error_code& ec) override {
+    if (state_.transfer_encoding && !chunked()) ec = http::error::bad_transfer_encoding;
+  }
   void on_body_init_impl(const boost::optional<std::uint64_t>& length,
                          beast::error_code&) override {
     if (length && *length <= BODY_LIMIT) state_.body.reserve(static_cast<std::size_t>(*length));
@@ -116,6 +133,13 @@ bool is_quiet_end(const beast::error_code& ec) {
          ec == http::error::partial_message;
 }
 
+// A header that could not be read earns an answer unless the client simply
+// left (between requests, or with nothing of a request sent).
+bool answers_header_error(const beast::error_code& ec, const beast::flat_buffer& input) {
+  if (ec == http::error::partial_message) return input.size() != 0;
+  return !is_quiet_end(ec);
+}
+
 // Sends what is left, then reads and drops what the client still sends for a
 // moment, so that closing with unread input does not reset the answer away.
 asio::awaitable<void> close_gracefully(beast::tcp_stream& stream) {
@@ -125,117 +149,145 @@ asio::awaitable<void> close_gracefully(beast::tcp_stream& stream) {
   stream.expires_after(2s);
   std::size_t drained = 0;
   while (!ec && drained < 8 * BODY_LIMIT) {
-    drained += co_await stream.async_read_some(asio::buffer(sink),
-                                               asio::redirect_error(asio::use_awaitable, ec));
+    std::size_t n = 0;
+    std::tie(ec, n) = co_await stream.async_read_some(asio::buffer(sink), use_ec);
+    drained += n;
   }
   stream.socket().close(ec);
 }
 
-asio::awaitable<void> session(beast::tcp_stream stream, ToolFilter filter) {
-  beast::flat_buffer buffer;
+// What one connection keeps from one request to the next.
+struct Connection {
+  beast::flat_buffer input;
   RequestState state;
   ConversionRequest scratch;
   Response response;
   std::string out;
-  beast::error_code ec;
-  for (;;) {
-    RequestParser parser(state);
-    parser.header_limit(HEADER_LIMIT);
-    // The body limit is applied after the content-type check, which comes first.
-    parser.body_limit(boost::none);
-    stream.expires_after(HEADER_TIMEOUT);
-    co_await http::async_read_header(stream, buffer, parser,
-                                     asio::redirect_error(asio::use_awaitable, ec));
+
+  void start_answer() {
+    response.status = 200;
     response.body.clear();
     response.allow = {};
     response.preflight = false;
     response.head = false;
     response.content_type = {};
-    if (ec) {
-      if (is_quiet_end(ec) && ec != http::error::partial_message) co_return;
-      if (ec == http::error::partial_message && buffer.size() == 0) co_return;
-      // Not HTTP, or a header too large: answer once and close.
-      response.status = ec == http::error::header_limit ? 431 : 400;
-      out.clear();
-      write_response(response, false, false, out);
-      stream.expires_after(WRITE_TIMEOUT);
-      co_await asio::async_write(stream, asio::buffer(out),
-                                 asio::redirect_error(asio::use_awaitable, ec));
-      co_await close_gracefully(stream);
-      co_return;
-    }
-    bool keep_alive = parser.keep_alive();
-    Routed routed = route(state.method, state.target);
-    response.allow = routed.allow;
-    switch (routed.route) {
-      case Route::index:
-        response.allow = {};
-        handle_index(response);
-        break;
-      case Route::tools:
-        response.allow = {};
-        handle_tools(response, filter);
-        break;
-      case Route::options:
-        response.status = 200;
-        response.preflight = true;
-        break;
-      case Route::method_not_allowed:
-        response.status = 405;
-        break;
-      case Route::not_found:
-        response.status = 404;
-        response.allow = {};
-        break;
-      case Route::convert: {
-        response.allow = {};
-        if (!state.has_content_type || !is_json_content_type(state.content_type)) {
-          reject(response, 415, REJECT_CONTENT_TYPE);
-          break;
-        }
-        if (auto length = parser.content_length(); length && *length > BODY_LIMIT) {
-          reject(response, 413, REJECT_TOO_LARGE);
-          break;
-        }
-        if (state.expect_continue && !parser.is_done()) {
-          static constexpr std::string_view CONTINUE = "HTTP/1.1 100 Continue\r\n\r\n";
-          stream.expires_after(WRITE_TIMEOUT);
-          co_await asio::async_write(stream, asio::buffer(CONTINUE.data(), CONTINUE.size()),
-                                     asio::redirect_error(asio::use_awaitable, ec));
-          if (ec) co_return;
-        }
-        parser.body_limit(BODY_LIMIT);
-        stream.expires_after(BODY_TIMEOUT);
-        co_await http::async_read(stream, buffer, parser,
-                                  asio::redirect_error(asio::use_awaitable, ec));
-        if (ec == http::error::body_limit) {
-          reject(response, 413, REJECT_TOO_LARGE);
-        } else if (ec) {
-          if (is_quiet_end(ec)) co_return;
-          reject(response, 400, "Failed to buffer the request body: " + ec.message());
-        } else {
-          handle_convert(state.body, scratch, response);
-        }
-        break;
-      }
-    }
-    response.head = routed.head;
-    if (!parser.is_done()) keep_alive = false;
-    out.clear();
-    write_response(response, keep_alive, keep_alive && state.version == 10, out);
-    stream.expires_after(WRITE_TIMEOUT);
-    co_await asio::async_write(stream, asio::buffer(out),
-                               asio::redirect_error(asio::use_awaitable, ec));
-    if (ec) co_return;
-    if (!keep_alive) {
-      co_await close_gracefully(stream);
-      co_return;
-    }
+  }
+
+  // Frees the buffers one large request grew, so that idle connections cost
+  // little. After a large request, free blocks inside the allocator's heaps
+  // are handed back too: a small block still in use (another connection's
+  // buffer, say) above them keeps the heap from shrinking at its top, and
+  // without a trim those pages would stay resident. The trim walks the free
+  // lists, cheap next to a request of that size.
+  void release_after_request() {
+    const bool large = state.body.size() > TRIM_AFTER || out.size() > TRIM_AFTER;
     if (out.capacity() > KEEP_CAPACITY) std::string().swap(out);
     if (state.body.capacity() > KEEP_CAPACITY) std::string().swap(state.body);
     if (response.body.capacity() > KEEP_CAPACITY) std::string().swap(response.body);
     if (scratch.input.capacity() > KEEP_CAPACITY) std::string().swap(scratch.input);
-    if (buffer.capacity() > KEEP_CAPACITY && buffer.size() == 0) buffer.shrink_to_fit();
+    if (input.capacity() > KEEP_CAPACITY && input.size() == 0) input.shrink_to_fit();
+    if (large) ::malloc_trim(0);
+  }
+};
+
+// Every route but POST /v1/convert is answered from the header alone.
+void answer_from_header(const Routed& routed, ToolFilter filter, Response& response) {
+  switch (routed.route) {
+    case Route::index:
+      handle_index(response);
+      return;
+    case Route::tools:
+      handle_tools(response, filter);
+      return;
+    case Route::options:
+      response.preflight = true;
+      response.allow = routed.allow;
+      return;
+    case Route::method_not_allowed:
+      response.status = 405;
+      response.allow = routed.allow;
+      return;
+    case Route::not_found:
+    case Route::convert:  // read_and_convert's
+      response.status = 404;
+      return;
+  }
+}
+
+// POST /v1/convert: the content type and declared length are checked before
+// the body is read, then the body goes to the handler. False when the client
+// went away and nothing is to be answered.
+asio::awaitable<bool> read_and_convert(beast::tcp_stream& stream, RequestParser& parser,
+                                       Connection& c) {
+  if (!c.state.has_content_type || !is_json_content_type(c.state.content_type)) {
+    reject(c.response, 415, REJECT_CONTENT_TYPE);
+    co_return true;
+  }
+  if (auto length = parser.content_length(); length && *length > BODY_LIMIT) {
+    reject(c.response, 413, REJECT_TOO_LARGE);
+    co_return true;
+  }
+  if (c.state.expect_continue && !parser.is_done()) {
+    static constexpr std::string_view CONTINUE = "HTTP/1.1 100 Continue\r\n\r\n";
+    stream.expires_after(WRITE_TIMEOUT);
+    auto [ec, n] = co_await asio::async_write(stream, asio::buffer(CONTINUE), use_ec);
+    if (ec) co_return false;
+  }
+  parser.body_limit(BODY_LIMIT);
+  stream.expires_after(BODY_TIMEOUT);
+  auto [ec, n] = co_await http::async_read(stream, c.input, parser, use_ec);
+  if (ec == http::error::body_limit) {
+    reject(c.response, 413, REJECT_TOO_LARGE);
+  } else if (ec) {
+    if (is_quiet_end(ec)) co_return false;
+    reject(c.response, 400, "Failed to buffer the request body: " + ec.message());
+  } else {
+    handle_convert(c.state.body, c.scratch, c.response);
+  }
+  co_return true;
+}
+
+// Writes the answer in one piece; false when the client is gone.
+asio::awaitable<bool> send_answer(beast::tcp_stream& stream, Connection& c, bool keep_alive) {
+  c.out.clear();
+  write_response(c.response, keep_alive, keep_alive && c.state.version == 10, c.out);
+  stream.expires_after(WRITE_TIMEOUT);
+  auto [ec, n] = co_await asio::async_write(stream, asio::buffer(c.out), use_ec);
+  co_return !ec;
+}
+
+// One connection's life: read a header, route, maybe read the body, answer,
+// and go round again while the client keeps the connection alive.
+asio::awaitable<void> session(beast::tcp_stream stream, ToolFilter filter) {
+  Connection c;
+  for (;;) {
+    RequestParser parser(c.state);
+    parser.header_limit(HEADER_LIMIT);
+    parser.body_limit(boost::none);  // applied after the content-type check
+    stream.expires_after(HEADER_TIMEOUT);
+    auto [ec, n] = co_await http::async_read_header(stream, c.input, parser, use_ec);
+    c.start_answer();
+    if (ec) {
+      // Not HTTP, a header too large or unreadable framing: answer once, close.
+      if (!answers_header_error(ec, c.input)) co_return;
+      c.response.status = ec == http::error::header_limit ? 431 : 400;
+      if (co_await send_answer(stream, c, false)) co_await close_gracefully(stream);
+      co_return;
+    }
+    const Routed routed = route(c.state.method, c.state.target);
+    if (routed.route != Route::convert) {
+      answer_from_header(routed, filter, c.response);
+    } else if (!co_await read_and_convert(stream, parser, c)) {
+      co_return;
+    }
+    c.response.head = routed.head;
+    const bool keep_alive = parser.keep_alive() && parser.is_done();
+    if (!co_await send_answer(stream, c, keep_alive)) co_return;
+    c.release_after_request();
+    if (!keep_alive) {
+      co_await close_gracefully(stream);
+      co_return;
+    }
   }
 }
 
@@ -306,22 +358,14 @@ int bind_address(const std::string& host, std::uint16_t port, const std::string&
   bind_failed(address, os_error_text(err));
 }
 
-struct Worker {
-  asio::io_context context{1};
-  asio::executor_work_guard<asio::io_context::executor_type> guard{context.get_executor()};
-};
-
-asio::awaitable<void> accept_loop(tcp::acceptor& acceptor,
-                                  std::vector<std::unique_ptr<Worker>>& workers,
-                                  ToolFilter filter) {
-  std::size_t next = 0;
+// Accepts for ever; each connection becomes a coroutine on its own strand of
+// the shared io_context. The loop itself has one operation pending at a time,
+// so it needs no strand.
+asio::awaitable<void> accept_loop(tcp::acceptor& acceptor, ToolFilter filter) {
+  asio::io_context& context = static_cast<asio::io_context&>(acceptor.get_executor().context());
   asio::steady_timer pause(acceptor.get_executor());
   for (;;) {
-    Worker& worker = *workers[next];
-    next = (next + 1) % workers.size();
-    beast::error_code ec;
-    tcp::socket socket = co_await acceptor.async_accept(
-        worker.context, asio::redirect_error(asio::use_awaitable, ec));
+    auto [ec, socket] = co_await acceptor.async_accept(asio::make_strand(context), use_ec);
     if (ec) {
       if (ec == asio::error::connection_refused || ec == asio::error::connection_aborted ||
           ec == asio::error::connection_reset) {
@@ -330,11 +374,12 @@ asio::awaitable<void> accept_loop(tcp::acceptor& acceptor,
       std::string text = "accept error: " + ec.message();
       log::event(log::Level::error, "pelloriand_http::server", text);
       pause.expires_after(1s);
-      co_await pause.async_wait(asio::redirect_error(asio::use_awaitable, ec));
+      co_await pause.async_wait(use_ec);
       continue;
     }
     socket.set_option(tcp::no_delay(true), ec);
-    asio::co_spawn(worker.context, session(beast::tcp_stream(std::move(socket)), filter),
+    auto strand = socket.get_executor();
+    asio::co_spawn(strand, session(beast::tcp_stream(std::move(socket)), filter),
                    [](std::exception_ptr error) {
                      // A connection that fails in an unforeseen way ends alone.
                      if (!error) return;
@@ -359,29 +404,42 @@ asio::awaitable<void> accept_loop(tcp::acceptor& acceptor,
 
 void run_server(std::string host, std::uint16_t port, unsigned worker_threads, ToolFilter filter) {
   std::string address = fmt::format("{}:{}", host, port);
-  std::vector<std::unique_ptr<Worker>> workers;
-  std::vector<std::thread> threads;
-  asio::io_context main_context{1};
   int fd = bind_address(host, port, address);
-  try {
-    for (unsigned i = 0; i < worker_threads; ++i) workers.push_back(std::make_unique<Worker>());
-    for (auto& worker : workers) {
-      threads.emplace_back([&context = worker->context] { context.run(); });
-    }
-  } catch (const std::exception& e) {
-    fatal("failed to build tokio runtime", e.what());
-  }
+  // glibc raises its mmap threshold to the size of each large block freed
+  // (up to 32 MiB) and its heap-trim threshold to twice that, so after a few
+  // 2 MiB requests every worker's heap would keep tens of MB of free top for
+  // good. Fixed thresholds keep large blocks mapped and returned at once, and
+  // a heap top above 1 MiB is given back; the free blocks left inside the
+  // heaps go back through malloc_trim after a large request.
+  ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(TRIM_AFTER));
+  ::mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
+  // The calling thread is one of the workers.
+  asio::io_context context{static_cast<int>(worker_threads)};
   sockaddr_storage bound{};
   socklen_t bound_len = sizeof bound;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &bound_len);
-  tcp::acceptor acceptor(main_context, bound.ss_family == AF_INET6 ? tcp::v6() : tcp::v4(), fd);
+  tcp::acceptor acceptor(context, bound.ss_family == AF_INET6 ? tcp::v6() : tcp::v4(), fd);
   log::event(log::Level::info, "pelloriand_server",
              fmt::format("Pelloriand API listening on http://{} (localhost only)", address));
-  std::exception_ptr failure;
-  asio::co_spawn(main_context, accept_loop(acceptor, workers, filter),
-                 [&](std::exception_ptr error) { failure = error; });
+  // The accept loop always has an operation pending, so the workers never run
+  // out of work; it ends only by an exception, which ends the process.
+  asio::co_spawn(context, accept_loop(acceptor, filter), [](std::exception_ptr error) {
+    try {
+      if (error) std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+      fatal("server error", e.what());
+    }
+  });
+  // Started once the loop has work pending: a worker that found the context
+  // idle would stop it for all.
+  std::vector<std::thread> threads;
   try {
-    main_context.run();
+    for (unsigned i = 1; i < worker_threads; ++i) threads.emplace_back([&context] { context.run(); });
+  } catch (const std::exception& e) {
+    fatal("failed to build tokio runtime", e.what());
+  }
+  try {
+    context.run();
   } catch (const std::exception& e) {
     fatal("server error", e.what());
   }

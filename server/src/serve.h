@@ -1,5 +1,5 @@
-// Binding the listener and serving connections: the accept loop on the calling
-// thread, every connection on one of the worker threads' own io_context.
+// Binding the listener and serving connections: one io_context run by all the
+// worker threads, every connection a coroutine on its own strand.
 #pragma once
 
 #include <cstdint>
