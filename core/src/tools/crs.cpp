@@ -9,8 +9,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <numbers>
 
+#include "geodesy.h"
 #include "number.h"
 #include "text.h"
 #include "tools/entries.h"
@@ -19,9 +19,8 @@ namespace pelloriand::tools {
 namespace crs {
 namespace {
 
-constexpr double DEG_TO_RAD = 0.017453292519943295;
+using geodesy::RADIANS_PER_DEGREE;
 constexpr double ARC_SECOND = 4.84813681109536e-06;  // π/648000 (radians)
-constexpr double WRAP_BOUND = 3.14159265359;
 
 struct CrsRow {
   std::string_view code;
@@ -67,7 +66,7 @@ struct EllipsoidRow {
 };
 
 const EllipsoidRow ELLIPSOIDS[] = {
-    {"WGS84", 6378137, std::nullopt, 298.257223563},
+    {"WGS84", geodesy::WGS84_A, std::nullopt, 298.257223563},
     {"GRS80", 6378137, std::nullopt, 298.257222101},
     {"airy", 6377563.396, 6356256.91, std::nullopt},
     {"intl", 6378388, std::nullopt, 297},
@@ -216,7 +215,7 @@ class DefinitionKeys {
 };
 
 Ellipsoid read_ellipsoid(const DefinitionKeys& keys, std::string_view ellps, bool& sphere) {
-  double a = 6378137;
+  double a = geodesy::WGS84_A;
   std::optional<double> b, rf;
   for (const EllipsoidRow& row : ELLIPSOIDS) {
     if (row.name == ellps) {
@@ -397,11 +396,11 @@ Projection parse_proj4(std::string_view definition) {
     ellps = "WGS84";
   }
 
-  p.lat_0 = keys.number_or("lat_0", 0) * DEG_TO_RAD;
-  p.lat_1 = keys.number_or("lat_1", 0) * DEG_TO_RAD;
-  p.lat_2 = keys.number_or("lat_2", 0) * DEG_TO_RAD;
-  p.lon_0 = keys.number_or("lon_0", 0) * DEG_TO_RAD;
-  p.lat_ts = keys.find("lat_ts") ? keys.number_or("lat_ts", 0) * DEG_TO_RAD
+  p.lat_0 = keys.number_or("lat_0", 0) * RADIANS_PER_DEGREE;
+  p.lat_1 = keys.number_or("lat_1", 0) * RADIANS_PER_DEGREE;
+  p.lat_2 = keys.number_or("lat_2", 0) * RADIANS_PER_DEGREE;
+  p.lon_0 = keys.number_or("lon_0", 0) * RADIANS_PER_DEGREE;
+  p.lat_ts = keys.find("lat_ts") ? keys.number_or("lat_ts", 0) * RADIANS_PER_DEGREE
                                  : std::numeric_limits<double>::quiet_NaN();
 
   p.x_0 = keys.number_or("x_0", 0);
@@ -419,17 +418,15 @@ Projection parse_proj4(std::string_view definition) {
     if (zone) {
       z = *zone;
     } else {
-      double lon = p.lon_0;
-      if (std::fabs(lon) > WRAP_BOUND)
-        lon += lon > 0 ? -2 * std::numbers::pi : 2 * std::numbers::pi;
-      const double f = std::floor((lon + std::numbers::pi) * 30 / std::numbers::pi);
+      const double lon = wrap_longitude(p.lon_0);
+      const double f = std::floor((lon + geodesy::PI) * 30 / geodesy::PI);
       constexpr double lo = std::numeric_limits<std::int32_t>::min();
       constexpr double hi = std::numeric_limits<std::int32_t>::max();
       z = std::isnan(f) ? 0 : static_cast<std::int64_t>(std::clamp(f, lo, hi));
       z += 1;
     }
     p.lat_0 = 0;
-    p.lon_0 = (6.0 * static_cast<double>(z < 0 ? -z : z) - 183) * DEG_TO_RAD;
+    p.lon_0 = (6.0 * static_cast<double>(z < 0 ? -z : z) - 183) * RADIANS_PER_DEGREE;
     p.x_0 = 500000;
     p.y_0 = south ? 10000000 : 0;
     p.k_0 = 0.9996;

@@ -154,6 +154,9 @@ struct UtmCode {
 
 // ---- Projection maths, exposed for the tests (crs_projections.cpp) ----
 
+// λ moved one turn toward 0 when it is past the wrap bound, ±3.14159265359.
+[[nodiscard]] double wrap_longitude(double lam);
+
 // Runs the set-up of p.proj, filling its derived constants (may replace k_0).
 void set_up_projection(Projection& p);
 

@@ -18,19 +18,19 @@
 // wrap bound) are part of the behaviour callers see: a point just past a pole
 // or a zone's usable width fails or turns infinite exactly where documented.
 #include <cmath>
-#include <numbers>
 
+#include "geodesy.h"
 #include "tools/crs.h"
 
 namespace pelloriand::tools::crs {
 namespace {
 
-constexpr double PI = std::numbers::pi;
+using geodesy::DEGREES_PER_RADIAN;
+using geodesy::PI;
+using geodesy::RADIANS_PER_DEGREE;
 constexpr double HALF_PI = PI / 2;
 constexpr double QUARTER_PI = PI / 4;
 constexpr double TWO_PI = 2 * PI;
-constexpr double DEG_TO_RAD = 0.017453292519943295;
-constexpr double RAD_TO_DEG = 57.29577951308232;
 // Deliberately not π: a longitude within 2e-13 of ±π is left as it is.
 constexpr double WRAP_BOUND = 3.14159265359;
 constexpr double EPS10 = 1e-10;
@@ -39,11 +39,6 @@ constexpr double ICL_FAILED = -9999;
 // longitude from the central meridian on the equator).
 constexpr double ETMERC_CE_BOUND = 2.623395162778;
 constexpr double INF = HUGE_VAL;
-
-double wrap_longitude(double lam) {
-  if (std::fabs(lam) > WRAP_BOUND) lam += lam >= 0 ? -TWO_PI : TWO_PI;
-  return lam;
-}
 
 // Overflow-safe hypot in the form the series were tuned with; std::hypot may
 // differ in the last bit.
@@ -441,6 +436,11 @@ Point etmerc_forward(const Projection& p, double lam, double phi) {
 
 }  // namespace
 
+double wrap_longitude(double lam) {
+  if (std::fabs(lam) > WRAP_BOUND) lam += lam >= 0 ? -TWO_PI : TWO_PI;
+  return lam;
+}
+
 double inverse_conformal_latitude(double e, double t) {
   double phi = HALF_PI - 2 * std::atan(t);
   for (int i = 0; i < 16; ++i) {
@@ -569,7 +569,7 @@ void set_up_projection(Projection& p) {
 
 std::optional<Point> inverse_projection(const Projection& p, double x, double y) {
   const std::string& name = p.proj;
-  if (name == "longlat") return Point{x * DEG_TO_RAD, y * DEG_TO_RAD};
+  if (name == "longlat") return Point{x * RADIANS_PER_DEGREE, y * RADIANS_PER_DEGREE};
   if (name == "lcc") return lcc_inverse(p, x, y);
   if (name == "tmerc") return tmerc_inverse(p, x, y);
   if (name == "etmerc") return etmerc_inverse(p, x, y);
@@ -581,7 +581,7 @@ std::optional<Point> inverse_projection(const Projection& p, double x, double y)
 
 std::optional<Point> forward_projection(const Projection& p, double lam, double phi) {
   const std::string& name = p.proj;
-  if (name == "longlat") return Point{lam * RAD_TO_DEG, phi * RAD_TO_DEG};
+  if (name == "longlat") return Point{lam * DEGREES_PER_RADIAN, phi * DEGREES_PER_RADIAN};
   if (name == "lcc") return lcc_forward(p, lam, phi);
   if (name == "tmerc") return tmerc_forward(p, lam, phi);
   if (name == "etmerc") return etmerc_forward(p, lam, phi);

@@ -14,16 +14,16 @@
 #include <cstdint>
 #include <system_error>
 
+#include "geodesy.h"
 #include "number.h"
 #include "text.h"
 #include "tools/entries.h"
 
 namespace pelloriand::tools {
-namespace {
 
-constexpr double PI = 3.141592653589793;
-
-}  // namespace
+using geodesy::degrees_via_pi;
+using geodesy::radians_via_pi;
+using geodesy::WGS84_A;
 
 namespace geo {
 namespace {
@@ -466,7 +466,8 @@ ToolResult geohash_decode(std::string_view text) {
   const double h_lat = (lat.upper - lat.lower) * 0.5;
   const double h_lng = (lng.upper - lng.lower) * 0.5;
   const double m_lat = std::round(h_lat * METRES_PER_DEGREE);
-  const double m_lng = std::round(std::cos(PI * centre_lat / 180) * (h_lng * METRES_PER_DEGREE));
+  const double m_lng =
+      std::round(std::cos(radians_via_pi(centre_lat)) * (h_lng * METRES_PER_DEGREE));
   return ToolResult::output("center:   " + six_decimal_pair(centre_lat, centre_lng) +
                             "\ncell:     ±" + format_grouped(m_lat, 0) + " m lat × ±" +
                             format_grouped(m_lng, 0) + " m lng");
@@ -474,13 +475,11 @@ ToolResult geohash_decode(std::string_view text) {
 
 // ---- mercator -------------------------------------------------------------
 
-constexpr double MERCATOR_RADIUS = 6378137;
 constexpr double MERCATOR_LATITUDE_LIMIT = 85.05112878;
 constexpr double MERCATOR_METRE_LIMIT = 20037509;
 
 // ---- geodesic -------------------------------------------------------------
 
-constexpr double HAVERSINE_DIAMETER = 12742017.6;
 constexpr std::string_view COMPASS_POINTS[16] = {"N", "NNE", "NE", "ENE", "E", "ESE", "SE", "SSE",
                                                  "S", "SSW", "SW", "WSW", "W", "WNW", "NW", "NNW"};
 
@@ -511,9 +510,9 @@ ToolResult mercator_tool(std::string_view input) {
     if (std::abs(point->latitude) > MERCATOR_LATITUDE_LIMIT) {
       return ToolResult::error("Web Mercator is undefined beyond ±85.05112878°");
     }
-    const double x = point->longitude * PI / 180 * MERCATOR_RADIUS;
+    const double x = radians_via_pi(point->longitude) * WGS84_A;
     const double y =
-        std::log(std::tan(PI * point->latitude / 180 * 0.5 + 0.7853981633974483)) * MERCATOR_RADIUS;
+        std::log(std::tan(radians_via_pi(point->latitude) * 0.5 + geodesy::PI / 4)) * WGS84_A;
     return ToolResult::output(
         "mercator:  " + format_grouped(std::round(x), 0) + ", " + format_grouped(std::round(y), 0) +
         "  (EPSG:3857, m)\nlat/lng:   " + six_decimal_pair(point->latitude, point->longitude));
@@ -526,8 +525,8 @@ ToolResult mercator_tool(std::string_view input) {
   if (std::abs(x) > MERCATOR_METRE_LIMIT || std::abs(y) > MERCATOR_METRE_LIMIT) {
     return ToolResult::error("Meters out of range");
   }
-  const double latitude = std::atan(std::sinh(y / MERCATOR_RADIUS)) * 180 / PI;
-  const double longitude = x / MERCATOR_RADIUS * 180 / PI;
+  const double latitude = degrees_via_pi(std::atan(std::sinh(y / WGS84_A)));
+  const double longitude = degrees_via_pi(x / WGS84_A);
   return ToolResult::output("lat/lng:  " + six_decimal_pair(latitude, longitude));
 }
 
@@ -540,18 +539,15 @@ ToolResult geodesic_tool(std::string_view input) {
   if (!in_lat_lng_range(lat1, lng1) || !in_lat_lng_range(lat2, lng2)) {
     return ToolResult::error(std::string(geo::LAT_LNG_RANGE_ERROR));
   }
-  const double phi1 = lat1 * PI / 180, phi2 = lat2 * PI / 180;
-  const double dphi = (lat2 - lat1) * PI / 180, dlam = (lng2 - lng1) * PI / 180;
-
-  const double sin_half_dlam = std::sin(0.5 * dlam), sin_half_dphi = std::sin(dphi * 0.5);
-  const double a = sin_half_dlam * sin_half_dlam * (std::cos(phi1) * std::cos(phi2)) +
-                   sin_half_dphi * sin_half_dphi;
-  const double d = std::asin(std::min(std::sqrt(a), 1.0)) * HAVERSINE_DIAMETER;
+  const double phi1 = radians_via_pi(lat1), phi2 = radians_via_pi(lat2);
+  const double dlam = radians_via_pi(lng2 - lng1);
+  const double d = geodesy::haversine_distance(radians_via_pi(lat2 - lat1), dlam,
+                                               std::cos(phi1) * std::cos(phi2));
 
   const double y = std::sin(dlam) * std::cos(phi2);
   const double x =
       std::cos(phi1) * std::sin(phi2) - std::sin(phi1) * std::cos(phi2) * std::cos(dlam);
-  const double theta = std::fmod(std::atan2(y, x) * 180 / PI + 360, 360);
+  const double theta = std::fmod(degrees_via_pi(std::atan2(y, x)) + 360, 360);
 
   const unsigned decimals = d < 100000 ? 1 : 0;
   const auto sector = static_cast<unsigned>(std::round(theta / 22.5)) % 16;

@@ -20,6 +20,7 @@
 #include <limits>
 #include <new>
 
+#include "geodesy.h"
 #include "number.h"
 #include "text.h"
 #include "tools/entries.h"
@@ -28,9 +29,8 @@
 namespace pelloriand::tools::geom {
 namespace {
 
-constexpr double DEGREES = 3.141592653589793 / 180;  // radians per degree
+using geodesy::RADIANS_PER_DEGREE;
 constexpr double FALSE_NORTHING = 10000000.0;
-constexpr double SPHERE_DIAMETER = 12742017.6;  // twice 6371008.8 (meters)
 constexpr double SQUARE_METRES_PER_ACRE = 4046.856;
 constexpr double METRES_PER_MILE = 1609.344;
 
@@ -198,18 +198,14 @@ double line_length(const PointList& points, bool geographic) {
       total += std::hypot(points[i].x - points[i - 1].x, points[i].y - points[i - 1].y);
     return total;
   }
-  // Haversine; each position's cosine of latitude serves both its segments.
-  double cos_phi0 = points.empty() ? 0 : std::cos(points[0].y * DEGREES);
+  // Each position's cosine of latitude serves both its segments.
+  double cos_phi0 = points.empty() ? 0 : std::cos(points[0].y * RADIANS_PER_DEGREE);
   for (std::size_t i = 1; i < points.size(); ++i) {
     const Point a = points[i - 1];
     const Point b = points[i];
-    const double cos_phi1 = std::cos(b.y * DEGREES);
-    const double dphi = (b.y - a.y) * DEGREES;
-    const double dlam = (b.x - a.x) * DEGREES;
-    const double s_phi = std::sin(dphi * 0.5);
-    const double s_lam = std::sin(dlam * 0.5);
-    const double h = s_phi * s_phi + cos_phi0 * cos_phi1 * (s_lam * s_lam);
-    total += std::asin(std::min(std::sqrt(h), 1.0)) * SPHERE_DIAMETER;
+    const double cos_phi1 = std::cos(b.y * RADIANS_PER_DEGREE);
+    total += geodesy::haversine_distance((b.y - a.y) * RADIANS_PER_DEGREE,
+                                         (b.x - a.x) * RADIANS_PER_DEGREE, cos_phi0 * cos_phi1);
     cos_phi0 = cos_phi1;
   }
   return total;

@@ -24,11 +24,12 @@
 #include <boost/geometry/algorithms/intersects.hpp>
 #include <boost/geometry/algorithms/union.hpp>
 #include <boost/geometry/index/rtree.hpp>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
+#include "geodesy.h"
 #include "text.h"
 #include "tools/geom.h"
 
@@ -40,9 +41,9 @@ namespace bgi = boost::geometry::index;
 
 constexpr std::string_view USAGE =
     "Usage: <geojson> <radius>  e.g. {\"type\":\"Point\",\"coordinates\":[0,0]} 100";
-constexpr double EARTH_RADIUS = 6371008.8;  // (meters)
-constexpr double RADIANS_TO_DEGREES = 57.29577951308232;
-constexpr double DEGREES_TO_RADIANS = 0.017453292519943295;
+constexpr double EARTH_RADIUS = geodesy::MEAN_EARTH_RADIUS;
+constexpr double RADIANS_TO_DEGREES = geodesy::DEGREES_PER_RADIAN;
+constexpr double DEGREES_TO_RADIANS = geodesy::RADIANS_PER_DEGREE;
 constexpr double LOWEST_COSINE = 1e-6;
 constexpr int CIRCLE_SIDES = 32;
 

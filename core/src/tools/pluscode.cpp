@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 
+#include "geodesy.h"
 #include "number.h"
 #include "text.h"
 #include "tools/entries.h"
@@ -21,15 +22,15 @@
 namespace pelloriand::tools {
 namespace {
 
+using geodesy::MEAN_EARTH_RADIUS;
+using geodesy::radians_via_pi;
 using number::format_decimals;
 using number::format_grouped;
 
-constexpr double PI = 3.141592653589793;
 constexpr std::string_view PLUS_CODE_ALPHABET = "23456789CFGHJMPQRVWX";
 constexpr double LATITUDE_UNITS = 25000000;  // per degree, finest grid row
 constexpr double LONGITUDE_UNITS = 8192000;  // per degree, finest grid column
 constexpr double PAIR_UNITS = 8000;          // per degree, finest pair digit
-constexpr double EARTH_RADIUS = 6371008.8;   // (meters)
 constexpr std::size_t MAX_DIGITS = 15;
 
 ToolResult encode(std::string_view text) {
@@ -180,9 +181,9 @@ ToolResult decode(std::string_view text) {
                        static_cast<double>(latitude_sum) / PAIR_UNITS;
   const double west = static_cast<double>(longitude_grid) / LONGITUDE_UNITS +
                       static_cast<double>(longitude_sum) / PAIR_UNITS;
-  const double m_lat = std::max(1.0, std::round(PI * (height / 2) / 180 * EARTH_RADIUS));
-  const double m_lng = std::max(
-      1.0, std::round(std::cos(south * PI / 180) * ((width / 2) * PI / 180 * EARTH_RADIUS)));
+  const double m_lat = std::max(1.0, std::round(radians_via_pi(height / 2) * MEAN_EARTH_RADIUS));
+  const double m_lng = std::max(1.0, std::round(std::cos(radians_via_pi(south)) *
+                                                (radians_via_pi(width / 2) * MEAN_EARTH_RADIUS)));
   return ToolResult::output("center:   " + format_decimals(south + height / 2, 6) + ", " +
                             format_decimals(west + width / 2, 6) + "\ncell:     ±" +
                             format_grouped(m_lat, 0) + " m lat × ±" + format_grouped(m_lng, 0) +

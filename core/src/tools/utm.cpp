@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "geodesy.h"
 #include "number.h"
 #include "text.h"
 #include "tools/entries.h"
@@ -27,9 +28,8 @@
 namespace pelloriand::tools::geo {
 namespace {
 
-constexpr double PI = 3.141592653589793;
-constexpr double DEGREES = PI / 180.0;                 // radians per degree
-constexpr double A_AXIS = 6378137.0;                   // semi-major axis a (meters)
+using geodesy::RADIANS_PER_DEGREE;
+using geodesy::WGS84_A;
 constexpr double E2 = 0.0066943799901413165;           // first eccentricity squared
 constexpr double EP2 = 0.006739496742276434;           // second eccentricity squared
 constexpr double A_ONE_MINUS_E2 = 6335439.3272928195;  // a (1 - e2) (meters)
@@ -89,8 +89,8 @@ int utm_zone(double longitude, double latitude) {
 
 UtmCoordinates latlon_to_utm(double latitude, double longitude, int zone) {
   const double cm = central_meridian(zone);
-  const double phi = latitude * DEGREES;
-  const double dlam = (longitude - cm) * DEGREES;
+  const double phi = latitude * RADIANS_PER_DEGREE;
+  const double dlam = (longitude - cm) * RADIANS_PER_DEGREE;
 
   // One sine and cosine give the tangent and the multiple-angle sines of the
   // meridian arc (double-angle identities): the geometry tool projects every
@@ -105,13 +105,13 @@ UtmCoordinates latlon_to_utm(double latitude, double longitude, int zone) {
   const double sin_4phi = 2.0 * sin_2phi * cos_2phi;
   const double cos_4phi = (cos_2phi - sin_2phi) * (cos_2phi + sin_2phi);
   const double sin_6phi = sin_4phi * cos_2phi + cos_4phi * sin_2phi;
-  const double n = A_AXIS / std::sqrt(1.0 - E2 * (sin_phi * sin_phi));
+  const double n = WGS84_A / std::sqrt(1.0 - E2 * (sin_phi * sin_phi));
   const double t = tan_phi * tan_phi;
   const double c = EP2 * (cos_phi * cos_phi);
   const double a = cos_phi * dlam;
 
-  const double m = A_AXIS * (0.9983242984527954 * phi - 0.002514607060518705 * sin_2phi +
-                             2.6390465943376213e-6 * sin_4phi - 3.4180460865957874e-9 * sin_6phi);
+  const double m = WGS84_A * (0.9983242984527954 * phi - 0.002514607060518705 * sin_2phi +
+                              2.6390465943376213e-6 * sin_4phi - 3.4180460865957874e-9 * sin_6phi);
 
   const double a2 = a * a;
   const double a3 = a2 * a;
@@ -149,7 +149,7 @@ LatLng utm_inverse(int zone, double easting, double northing) {
   const double c1 = EP2 * (cos1 * cos1);
   const double t1 = tan1 * tan1;
   const double w = 1.0 - E2 * (sin1 * sin1);
-  const double n1 = A_AXIS / std::sqrt(w);
+  const double n1 = WGS84_A / std::sqrt(w);
   const double r1 = A_ONE_MINUS_E2 / std::pow(w, 1.5);
   const double d = x / (K0 * n1);
 
@@ -166,13 +166,13 @@ LatLng utm_inverse(int zone, double easting, double northing) {
            (5.0 + 3.0 * t1 + 10.0 * c1 - 4.0 * c1 * c1 - 0.060655470680487905) * d4 / 24.0 +
            (61.0 + 90.0 * t1 + 298.0 * c1 + 45.0 * t1 * t1 - 1.6983531790536615 - 3.0 * c1 * c1) *
                d6 / 720.0);
-  const double lam0 = central_meridian(zone) * PI / 180.0;
+  const double lam0 = geodesy::radians_via_pi(central_meridian(zone));
   const double lam =
       lam0 + (d - (1.0 + 2.0 * t1 + c1) * d3 / 6.0 +
               (5.0 - 2.0 * c1 + 28.0 * t1 - 3.0 * c1 * c1 + 0.05391597393821147 + 24.0 * t1 * t1) *
                   d5 / 120.0) /
                  cos1;
-  return {phi * 180.0 / PI, lam * 180.0 / PI};
+  return {geodesy::degrees_via_pi(phi), geodesy::degrees_via_pi(lam)};
 }
 
 std::optional<char> mgrs_band(double latitude) {
