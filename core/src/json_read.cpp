@@ -26,10 +26,6 @@ constexpr double EXACT_POWERS_OF_TEN[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,
                                           1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 constexpr int EXACT_DIGITS = 15;  // below 2^53, so the significand is exact too
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 int hex_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -270,7 +266,7 @@ class Reader {
   bool read_number() {
     const char* start = p_;
     const bool negative = take('-');
-    if (p_ == end_ || !is_digit(*p_)) return false;
+    if (p_ == end_ || !text::is_digit(*p_)) return false;
     std::uint64_t significand = 0;
     int digits = 0;
     bool overflow = false;
@@ -282,19 +278,19 @@ class Reader {
     if (*p_ == '0') {
       add_digit(*p_++);
     } else {
-      while (p_ != end_ && is_digit(*p_)) add_digit(*p_++);
+      while (p_ != end_ && text::is_digit(*p_)) add_digit(*p_++);
     }
     int fraction_digits = 0;
     bool exponent = false;
     if (take('.')) {
-      if (p_ == end_ || !is_digit(*p_)) return false;
-      while (p_ != end_ && is_digit(*p_)) add_digit(*p_++), ++fraction_digits;
+      if (p_ == end_ || !text::is_digit(*p_)) return false;
+      while (p_ != end_ && text::is_digit(*p_)) add_digit(*p_++), ++fraction_digits;
     }
     if (p_ != end_ && (*p_ == 'e' || *p_ == 'E')) {
       ++p_;
       if (p_ != end_ && (*p_ == '+' || *p_ == '-')) ++p_;
-      if (p_ == end_ || !is_digit(*p_)) return false;
-      while (p_ != end_ && is_digit(*p_)) ++p_;
+      if (p_ == end_ || !text::is_digit(*p_)) return false;
+      while (p_ != end_ && text::is_digit(*p_)) ++p_;
       exponent = true;
     }
     if (fraction_digits == 0 && !exponent && !overflow) {

@@ -28,10 +28,6 @@ char ascii_lower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 bool equals_ignore_case(std::string_view s, std::string_view lower_word) {
   if (s.size() != lower_word.size()) return false;
   for (std::size_t i = 0; i < s.size(); ++i) {
@@ -41,7 +37,7 @@ bool equals_ignore_case(std::string_view s, std::string_view lower_word) {
 }
 
 int digit_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
+  if (text::is_digit(c)) return c - '0';
   if (c >= 'a' && c <= 'z') return c - 'a' + 10;
   return 99;
 }
@@ -84,12 +80,12 @@ std::optional<double> parse_decimal(std::string_view s) {
 
   std::size_t i = 0;
   const std::size_t int_begin = i;
-  while (i < s.size() && is_digit(s[i])) ++i;
+  while (i < s.size() && text::is_digit(s[i])) ++i;
   const std::string_view int_digits = s.substr(int_begin, i - int_begin);
   std::string_view frac_digits;
   if (i < s.size() && s[i] == '.') {
     const std::size_t frac_begin = ++i;
-    while (i < s.size() && is_digit(s[i])) ++i;
+    while (i < s.size() && text::is_digit(s[i])) ++i;
     frac_digits = s.substr(frac_begin, i - frac_begin);
   }
   if (int_digits.empty() && frac_digits.empty()) return std::nullopt;
@@ -98,7 +94,7 @@ std::optional<double> parse_decimal(std::string_view s) {
     const std::size_t exp_begin = ++i;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
     const std::size_t exp_digits = i;
-    while (i < s.size() && is_digit(s[i])) ++i;
+    while (i < s.size() && text::is_digit(s[i])) ++i;
     if (i == exp_digits) return std::nullopt;
     exponent = s.substr(exp_begin, i - exp_begin);
   }

@@ -1,5 +1,5 @@
 // The text helpers the HTTP layer shares with the tools: UTF-8 validation,
-// walking and writing, and hexadecimal digits. Text is UTF-8 in std::string /
+// walking and writing, and ASCII digits. Text is UTF-8 in std::string /
 // std::string_view throughout.
 #pragma once
 
@@ -30,11 +30,19 @@ namespace pelloriand::text {
 // Appends the UTF-8 bytes of `c` (which must be a scalar value) to `out`.
 void append_utf8(std::string& out, char32_t c);
 
+// is_digit
+//
+// True for the ASCII digits 0 to 9 only; a code point is never narrowed, so
+// U+0130 is no digit.
+[[nodiscard]] constexpr bool is_digit(char32_t c) {
+  return c >= U'0' && c <= U'9';
+}
+
 // hex_digit_value
 //
 // The value of an ASCII hexadecimal digit of either case, or -1.
 [[nodiscard]] constexpr int hex_digit_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
+  if (is_digit(c)) return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;

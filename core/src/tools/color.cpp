@@ -22,10 +22,6 @@ constexpr std::string_view INVALID_HEX = "Invalid hex color";
 constexpr std::string_view EXPECTED_ANY =
     "Expected #rrggbb, #rgb, rgb(r, g, b) or cmyk(c, m, y, k)";
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 // Channel fractions r, g, b in [0, 1].
 struct Fractions {
   double r, g, b;
@@ -69,12 +65,12 @@ ToolResult lines(std::initializer_list<ToolResult> parts) {
 ToolResult from_rgb(std::string_view s) {
   std::vector<unsigned> values;
   for (std::size_t i = 0; i < s.size();) {
-    if (!is_digit(s[i])) {
+    if (!text::is_digit(s[i])) {
       ++i;
       continue;
     }
     unsigned v = 0;
-    for (; i < s.size() && is_digit(s[i]); ++i)
+    for (; i < s.size() && text::is_digit(s[i]); ++i)
       v = std::min(255u, v * 10 + static_cast<unsigned>(s[i] - '0'));
     values.push_back(v);
     if (values.size() > 3) break;  // already the wrong count
@@ -103,14 +99,14 @@ double read_cmyk_number(std::string_view digits) {
 ToolResult from_cmyk(std::string_view s) {
   std::vector<std::string_view> numbers;
   for (std::size_t i = 0; i < s.size() && numbers.size() <= 4;) {
-    if (!is_digit(s[i])) {
+    if (!text::is_digit(s[i])) {
       ++i;
       continue;
     }
     const std::size_t start = i;
-    while (i < s.size() && is_digit(s[i])) ++i;
-    if (i + 1 < s.size() && s[i] == '.' && is_digit(s[i + 1])) {
-      for (++i; i < s.size() && is_digit(s[i]); ++i) {
+    while (i < s.size() && text::is_digit(s[i])) ++i;
+    if (i + 1 < s.size() && s[i] == '.' && text::is_digit(s[i + 1])) {
+      for (++i; i < s.size() && text::is_digit(s[i]); ++i) {
       }
     }
     numbers.push_back(s.substr(start, i - start));

@@ -80,13 +80,9 @@ std::optional<std::string_view> table_definition(std::string_view code) {
   return std::nullopt;
 }
 
-bool is_ascii_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 bool all_digits(std::string_view s) {
   for (char c : s) {
-    if (!is_ascii_digit(c)) return false;
+    if (!text::is_digit(c)) return false;
   }
   return true;
 }
@@ -135,17 +131,17 @@ std::optional<double> parse_value(std::string_view v) {
     value = std::numeric_limits<double>::quiet_NaN();
   } else {
     std::size_t i = 0, digits = 0;
-    while (i < v.size() && is_ascii_digit(v[i])) ++i, ++digits;
+    while (i < v.size() && text::is_digit(v[i])) ++i, ++digits;
     if (i < v.size() && v[i] == '.') {
       ++i;
-      while (i < v.size() && is_ascii_digit(v[i])) ++i, ++digits;
+      while (i < v.size() && text::is_digit(v[i])) ++i, ++digits;
     }
     if (digits == 0) return std::nullopt;
     if (i < v.size() && (v[i] == 'e' || v[i] == 'E')) {
       ++i;
       if (i < v.size() && (v[i] == '+' || v[i] == '-')) ++i;
       const std::size_t start = i;
-      while (i < v.size() && is_ascii_digit(v[i])) ++i;
+      while (i < v.size() && text::is_digit(v[i])) ++i;
       if (i == start) return std::nullopt;
     }
     if (i != v.size()) return std::nullopt;

@@ -9,16 +9,13 @@
 #include <string_view>
 
 #include "civil.h"
+#include "pelloriand/text.h"
 
 namespace pelloriand::tools::date_text {
 
-[[nodiscard]] constexpr bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 [[nodiscard]] constexpr bool all_digits(std::string_view s) {
   for (const char c : s) {
-    if (!is_digit(c)) return false;
+    if (!text::is_digit(c)) return false;
   }
   return true;
 }
@@ -36,7 +33,7 @@ namespace pelloriand::tools::date_text {
 [[nodiscard]] constexpr bool has_date_shape(std::string_view t) {
   if (t.size() < 10) return false;
   for (std::size_t i = 0; i < 10; ++i) {
-    if ((i == 4 || i == 7) ? t[i] != '-' : !is_digit(t[i])) return false;
+    if ((i == 4 || i == 7) ? t[i] != '-' : !text::is_digit(t[i])) return false;
   }
   return true;
 }
@@ -86,7 +83,7 @@ class Cursor {
                                       int& out) {
     std::size_t n = 0;
     int v = 0;
-    while (n < max_digits && pos_ + n < s_.size() && is_digit(s_[pos_ + n])) {
+    while (n < max_digits && pos_ + n < s_.size() && text::is_digit(s_[pos_ + n])) {
       v = v * 10 + (s_[pos_ + n] - '0');
       ++n;
     }
@@ -104,7 +101,7 @@ class Cursor {
     std::size_t p = pos_ + 1;
     std::int64_t scale = 100'000'000;
     const std::size_t first = p;
-    for (; p < s_.size() && is_digit(s_[p]); ++p) {
+    for (; p < s_.size() && text::is_digit(s_[p]); ++p) {
       nanos += (s_[p] - '0') * scale;
       scale /= 10;
     }

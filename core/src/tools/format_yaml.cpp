@@ -7,9 +7,8 @@
 // costs a few milliseconds and bounded memory.
 #include <yaml.h>
 
-#include <boost/json/value_stack.hpp>
-
 #include <array>
+#include <boost/json/value_stack.hpp>
 #include <charconv>
 #include <cmath>
 #include <unordered_map>
@@ -53,10 +52,6 @@ YamlNode boolean_node(bool value) {
   return n;
 }
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 // A signed 64-bit integer in `base`: one optional sign, then digits only.
 std::optional<std::int64_t> parse_int(std::string_view s, int base) {
   if (!s.empty() && s[0] == '+') {
@@ -75,7 +70,7 @@ bool is_decimal(std::string_view s) {
   std::size_t i = 0;
   auto digits = [&] {
     const std::size_t start = i;
-    while (i < s.size() && is_digit(s[i])) ++i;
+    while (i < s.size() && text::is_digit(s[i])) ++i;
     return i - start;
   };
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
@@ -284,9 +279,9 @@ double real_value(std::string_view s) {
 struct Frame {
   Kind kind;
   std::string anchor;
-  bool emit = false;    // its JSON goes onto the value stack
-  bool mirror = false;  // its YamlNode is built: it is anchored, a key, or inside one
-  YamlNode node;        // the YamlNode, when mirrored
+  bool emit = false;       // its JSON goes onto the value stack
+  bool mirror = false;     // its YamlNode is built: it is anchored, a key, or inside one
+  YamlNode node;           // the YamlNode, when mirrored
   std::size_t count = 0;   // children completed, keys and values
   std::size_t height = 1;  // container levels in the subtree, this one included
   std::size_t weight = 16;

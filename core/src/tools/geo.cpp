@@ -28,17 +28,13 @@ using geodesy::WGS84_A;
 namespace geo {
 namespace {
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 bool is_sign(char c) {
   return c == '+' || c == '-';
 }
 
 // End of the run of ASCII digits starting at `p`.
 std::size_t digits_end(std::string_view text, std::size_t p) {
-  while (p < text.size() && is_digit(text[p])) ++p;
+  while (p < text.size() && text::is_digit(text[p])) ++p;
   return p;
 }
 
@@ -46,7 +42,8 @@ std::size_t digits_end(std::string_view text, std::size_t p) {
 // and digits only when a digit follows the ".".
 std::size_t number_end(std::string_view text, std::size_t digits_start) {
   std::size_t e = digits_end(text, digits_start);
-  if (e + 1 < text.size() && text[e] == '.' && is_digit(text[e + 1])) e = digits_end(text, e + 1);
+  if (e + 1 < text.size() && text[e] == '.' && text::is_digit(text[e + 1]))
+    e = digits_end(text, e + 1);
   return e;
 }
 
@@ -124,7 +121,7 @@ std::optional<char> read_pair_separator(std::string_view between) {
 std::optional<NumberScan> scan_number(std::string_view text, std::size_t start) {
   std::size_t q = start;
   if (q < text.size() && is_sign(text[q])) ++q;
-  if (q >= text.size() || !is_digit(text[q])) return std::nullopt;
+  if (q >= text.size() || !text::is_digit(text[q])) return std::nullopt;
   const std::size_t end = number_end(text, q);
   return NumberScan{convert(text, start, end), end};
 }
@@ -186,13 +183,13 @@ std::optional<LatLng> parse_coordinates(std::string_view input) {
 
   for (std::size_t i = 0; i < size; ++i) {
     const std::size_t q = is_sign(text[i]) ? i + 1 : i;
-    if (q >= size || !is_digit(text[q])) continue;
+    if (q >= size || !text::is_digit(text[q])) continue;
     if (run_start == std::string_view::npos || q < run_start || q >= run_end) {
       run_start = q;
       run_end = digits_end(text, q);
     }
     std::size_t e1 = run_end;
-    if (e1 + 1 < size && text[e1] == '.' && is_digit(text[e1 + 1])) {
+    if (e1 + 1 < size && text[e1] == '.' && text::is_digit(text[e1 + 1])) {
       if (frac_start != e1 + 1) {
         frac_start = e1 + 1;
         frac_end = digits_end(text, frac_start);
@@ -212,8 +209,8 @@ std::optional<LatLng> parse_coordinates(std::string_view input) {
       // Digits and signs cannot stand between the numbers, so the first other
       // character is the only place the second number can start.
       const bool second_starts =
-          k < size &&
-          (is_digit(text[k]) || (is_sign(text[k]) && k + 1 < size && is_digit(text[k + 1])));
+          k < size && (text::is_digit(text[k]) ||
+                       (is_sign(text[k]) && k + 1 < size && text::is_digit(text[k + 1])));
       if (k > e1 && second_starts) {
         judged_letter = read_pair_separator(text.substr(e1, k - e1));
         judged_second = k;

@@ -61,9 +61,7 @@ bool ascii_equal_ignoring_case(std::string_view a, std::string_view b) {
   return true;
 }
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
+using text::is_digit;
 
 // A decimal double: sign, digits with an optional point (digits on at least
 // one side), optional exponent; or inf, infinity, nan in any case.

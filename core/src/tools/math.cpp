@@ -31,17 +31,13 @@
 namespace pelloriand::tools {
 namespace {
 
-bool is_ascii_digit(char32_t c) {
-  return c >= '0' && c <= '9';
-}
-
 bool is_ascii_letter(char32_t c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 // Letters and numerals of every script: Alphabetic, or a general category N*.
 bool is_unicode_alphanumeric(char32_t c) {
-  if (c < 0x80) return is_ascii_digit(c) || is_ascii_letter(c);
+  if (c < 0x80) return text::is_digit(c) || is_ascii_letter(c);
   const auto cp = static_cast<UChar32>(c);
   return u_isUAlphabetic(cp) || (U_GET_GC_MASK(cp) & U_GC_N_MASK) != 0;
 }
@@ -162,7 +158,7 @@ bool is_name_start(char c) {
 }
 
 bool is_name_char(char c) {
-  return is_name_start(c) || is_ascii_digit(static_cast<unsigned char>(c));
+  return is_name_start(c) || text::is_digit(static_cast<unsigned char>(c));
 }
 
 // The double nearest to a number token. from_chars leaves its output alone when
@@ -177,7 +173,7 @@ double number_value(std::string_view token) {
   while (i < token.size() && token[i] == '0') ++i;
   long long magnitude = 0;  // position of the first significant digit
   std::size_t int_digits = 0;
-  while (i < token.size() && is_ascii_digit(static_cast<unsigned char>(token[i])))
+  while (i < token.size() && text::is_digit(static_cast<unsigned char>(token[i])))
     ++int_digits, ++i;
   if (int_digits > 0) {
     magnitude = static_cast<long long>(int_digits);
@@ -243,7 +239,7 @@ class Evaluator {
 // The end of a number token starting at `from`, or `from` when there is none.
 std::size_t Evaluator::scan_number(std::size_t from) const {
   auto digit = [&](std::size_t i) {
-    return i < text_.size() && is_ascii_digit(static_cast<unsigned char>(text_[i]));
+    return i < text_.size() && text::is_digit(static_cast<unsigned char>(text_[i]));
   };
   std::size_t i = from;
   while (digit(i)) ++i;
@@ -443,13 +439,13 @@ std::string prepare_expression(std::string_view input) {
       out.append(input.substr(start, pos - start));
       continue;
     }
-    if (have_p && (p == ')' || is_ascii_digit(p)) && (c == '(' || is_ascii_letter(c))) {
+    if (have_p && (p == ')' || text::is_digit(p)) && (c == '(' || is_ascii_letter(c))) {
       bool insert = true;
-      if (is_ascii_digit(p)) {
+      if (text::is_digit(p)) {
         if (have_q && is_unicode_alphanumeric(q)) insert = false;
         if (insert && (c == 'e' || c == 'E') && pos < input.size()) {
           const char next = input[pos];
-          if (is_ascii_digit(static_cast<unsigned char>(next)) || next == '+' || next == '-') {
+          if (text::is_digit(static_cast<unsigned char>(next)) || next == '+' || next == '-') {
             insert = false;
           }
         }

@@ -100,10 +100,6 @@ constexpr std::array<PhoneRegion, 9> PHONE_REGIONS{{
     {"BR", "55"},
 }};
 
-constexpr bool is_ascii_digit(char32_t c) {
-  return c >= U'0' && c <= U'9';
-}
-
 constexpr bool is_layout_punctuation(char32_t c) {
   return c == U'(' || c == U')' || c == U'-' || c == U'.';
 }
@@ -119,10 +115,10 @@ std::optional<std::string_view> international_rest(std::string_view t) {
   } else {
     return std::nullopt;
   }
-  if (rest.empty() || !is_ascii_digit(static_cast<unsigned char>(rest[0]))) return std::nullopt;
+  if (rest.empty() || !text::is_digit(static_cast<unsigned char>(rest[0]))) return std::nullopt;
   for (std::size_t pos = 0; pos < rest.size();) {
     const char32_t c = text::next_code_point(rest, pos);
-    if (!is_ascii_digit(c) && !text::is_white_space(c) && !is_layout_punctuation(c)) {
+    if (!text::is_digit(c) && !text::is_white_space(c) && !is_layout_punctuation(c)) {
       return std::nullopt;
     }
   }
@@ -132,7 +128,7 @@ std::optional<std::string_view> international_rest(std::string_view t) {
 std::string ascii_digits(std::string_view source) {
   std::string digits;
   for (char c : source) {
-    if (c >= '0' && c <= '9') digits.push_back(c);
+    if (text::is_digit(c)) digits.push_back(c);
   }
   return digits;
 }
@@ -147,7 +143,7 @@ std::string clean_national(std::string_view t) {
     const char32_t c = text::next_code_point(t, pos);
     if (text::is_white_space(c)) {
       pending_space = true;
-    } else if (is_ascii_digit(c) || is_layout_punctuation(c)) {
+    } else if (text::is_digit(c) || is_layout_punctuation(c)) {
       if (pending_space && !out.empty()) out.push_back(' ');
       pending_space = false;
       out.push_back(static_cast<char>(c));

@@ -217,10 +217,6 @@ using number::format_grouped;
 constexpr std::string_view UTM_USAGE = "Expected lat,lng or UTM like 18S 322764 4314187";
 constexpr std::string_view MGRS_USAGE = "Expected MGRS like 18S UJ 2287 0696";
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 bool is_upper_letter(char c) {
   return c >= 'A' && c <= 'Z';
 }
@@ -241,7 +237,7 @@ void skip_ascii_space(std::string_view text, std::size_t& p) {
 // past them. No sign, grouping or exponent. Nothing, with `p` unmoved, when no
 // digit stands at `p`.
 std::optional<double> scan_unsigned_decimal(std::string_view text, std::size_t& p) {
-  if (p >= text.size() || !is_digit(text[p])) return std::nullopt;
+  if (p >= text.size() || !text::is_digit(text[p])) return std::nullopt;
   const auto number = geo::scan_number(text, p);
   p = number->end;
   return number->value;
@@ -282,7 +278,7 @@ ToolResult utm_reverse(std::string_view trimmed) {
   const auto usage = [] { return ToolResult::error(std::string(UTM_USAGE)); };
   std::size_t p = 0;
   int zone = 0;
-  while (p < 2 && p < text.size() && is_digit(text[p])) zone = zone * 10 + (text[p++] - '0');
+  while (p < 2 && p < text.size() && text::is_digit(text[p])) zone = zone * 10 + (text[p++] - '0');
   const std::size_t zone_end = p;
   if (zone_end == 0 || zone_end == text.size()) return usage();
 
@@ -397,7 +393,7 @@ ToolResult mgrs_reverse(std::string_view trimmed) {
 
   std::size_t p = 0;
   int zone = 0;
-  while (p < 2 && p < text.size() && is_digit(text[p])) zone = zone * 10 + (text[p++] - '0');
+  while (p < 2 && p < text.size() && text::is_digit(text[p])) zone = zone * 10 + (text[p++] - '0');
   if (p == 0 || p + 3 > text.size()) return usage();
   for (std::size_t k = p; k < p + 3; ++k) {
     if (!is_upper_letter(text[k])) return usage();
@@ -405,7 +401,7 @@ ToolResult mgrs_reverse(std::string_view trimmed) {
   const char band = text[p], column = text[p + 1], row = text[p + 2];
   const std::string_view digits = std::string_view(text).substr(p + 3);
   for (char c : digits) {
-    if (!is_digit(c)) return usage();
+    if (!text::is_digit(c)) return usage();
   }
 
   if (zone < 1 || zone > 60) return ToolResult::error(fmt::format("Invalid UTM zone: {}", zone));
