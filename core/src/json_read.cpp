@@ -26,13 +26,6 @@ constexpr double EXACT_POWERS_OF_TEN[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,
                                           1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 constexpr int EXACT_DIGITS = 15;  // below 2^53, so the significand is exact too
 
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 class Reader {
  public:
   Reader(std::string_view text, boost::json::storage_ptr storage)
@@ -209,7 +202,7 @@ class Reader {
     if (end_ - p_ < 4) return false;
     out = 0;
     for (int i = 0; i < 4; ++i) {
-      const int v = hex_value(p_[i]);
+      const int v = text::hex_digit_value(p_[i]);
       if (v < 0) return false;
       out = out << 4 | static_cast<std::uint32_t>(v);
     }

@@ -661,19 +661,12 @@ std::string_view display_name(std::string_view label) {
   return label;
 }
 
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 bool is_hex_pair(std::string_view s) {
-  return s.size() == 2 && hex_value(s[0]) >= 0 && hex_value(s[1]) >= 0;
+  return s.size() == 2 && text::hex_digit_value(s[0]) >= 0 && text::hex_digit_value(s[1]) >= 0;
 }
 
 char hex_byte(std::string_view pair) {
-  return static_cast<char>(hex_value(pair[0]) * 16 + hex_value(pair[1]));
+  return static_cast<char>(text::hex_digit_value(pair[0]) * 16 + text::hex_digit_value(pair[1]));
 }
 
 // "%E3%81%82" or "\xE3\x81\x82": `marker` and two hex digits, repeated, and
