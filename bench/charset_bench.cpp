@@ -1,16 +1,16 @@
-// The charset tool: its decoders on 1 MiB of each multi-byte encoding, and the
-// whole tool on 2 MiB of hexadecimal tokens and of text to encode.
+// The Encoding Standard decoders on 1 MiB of each multi-byte encoding, and the
+// charset tool on 2 MiB of hexadecimal tokens and of text to encode.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
-#include "tools/charset.h"
+#include "encoding_decoders.h"
 #include "tools/entries.h"
 
 namespace {
 
 using namespace pelloriand;
-using tools::charset::EncodingId;
+using encoding::EncodingId;
 
 std::string repeat_to_mib(std::string_view prefix, std::string_view unit) {
   std::string s(prefix);
@@ -21,7 +21,7 @@ std::string repeat_to_mib(std::string_view prefix, std::string_view unit) {
 void decode_mib(benchmark::State& state, EncodingId encoding, std::string_view prefix,
                 std::string_view unit) {
   const std::string bytes = repeat_to_mib(prefix, unit);
-  for (auto _ : state) benchmark::DoNotOptimize(tools::charset::decode(encoding, bytes));
+  for (auto _ : state) benchmark::DoNotOptimize(encoding::decode(encoding, bytes));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }
 

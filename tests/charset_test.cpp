@@ -7,13 +7,14 @@
 #include <thread>
 #include <vector>
 
+#include "encoding_decoders.h"
 #include "text.h"
 #include "tools/entries.h"
 
 namespace pelloriand::tools {
 namespace {
 
-using charset::EncodingId;
+using encoding::EncodingId;
 using namespace std::literals;
 
 ToolResult run_charset(std::string_view input, std::optional<std::string_view> target) {
@@ -179,7 +180,7 @@ TEST(Charset, DecodersFollowTheStandard) {
       {EncodingId::kKoi8U, "\xA4", "є"},
   };
   for (const DecodeRow& row : rows) {
-    EXPECT_EQ(charset::decode(row.encoding, row.bytes), row.expected)
+    EXPECT_EQ(encoding::decode(row.encoding, row.bytes), row.expected)
         << static_cast<int>(row.encoding) << " " << charset::format_hex_bytes(row.bytes);
   }
 }
@@ -193,10 +194,10 @@ TEST(Charset, StreamingMatchesOneShotAtEverySplit) {
       {EncodingId::kEucJp, "\x8F\xB0\xA1\xA4", ""},
   };
   for (const DecodeRow& row : rows) {
-    const std::string whole = charset::decode(row.encoding, row.bytes);
+    const std::string whole = encoding::decode(row.encoding, row.bytes);
     for (std::size_t split = 0; split <= row.bytes.size(); ++split) {
       std::string out;
-      charset::StreamDecoder decoder(row.encoding, true);
+      encoding::StreamDecoder decoder(row.encoding, true);
       decoder.decode(row.bytes.substr(0, split), false, out);
       decoder.decode(row.bytes.substr(split), true, out);
       EXPECT_EQ(out, whole) << charset::format_hex_bytes(row.bytes) << " split " << split;
@@ -218,10 +219,10 @@ TEST(Charset, AnyBytesDecodeConsistently) {
   }
   for (int id = 0; id <= static_cast<int>(EncodingId::kXUserDefined); ++id) {
     const auto encoding = static_cast<EncodingId>(id);
-    const std::string whole = charset::decode(encoding, bytes);
+    const std::string whole = encoding::decode(encoding, bytes);
     EXPECT_TRUE(text::is_valid_utf8(whole)) << id;
     std::string pieces;
-    charset::StreamDecoder decoder(encoding, true);
+    encoding::StreamDecoder decoder(encoding, true);
     for (std::size_t at = 0, step = 1; at < bytes.size(); at += step, step = step % 7 + 1) {
       decoder.decode(std::string_view(bytes).substr(at, step), false, pieces);
     }
@@ -281,10 +282,10 @@ TEST(Charset, LabelsResolveToTheirEncodings) {
       {"x-user-defined", EncodingId::kXUserDefined},
   };
   for (const auto& [label, encoding] : rows) {
-    EXPECT_EQ(charset::lookup_encoding(label), encoding) << label;
+    EXPECT_EQ(encoding::lookup_encoding(label), encoding) << label;
   }
   for (std::string_view unknown : {"", "utf-7", "shift_jisx", "utf-8\v", "\u00a0utf-8"}) {
-    EXPECT_FALSE(charset::lookup_encoding(unknown).has_value()) << unknown;
+    EXPECT_FALSE(encoding::lookup_encoding(unknown).has_value()) << unknown;
   }
 }
 
@@ -320,7 +321,7 @@ TEST(Charset, LargeInputsRunInLinearTime) {
   // decoded on its own, U+FFFD then the space.
   std::string leads;
   for (int i = 0; i < (1 << 20); ++i) leads += "\x81\x20";
-  const std::string out = charset::decode(EncodingId::kEucKr, leads);
+  const std::string out = encoding::decode(EncodingId::kEucKr, leads);
   EXPECT_EQ(out.size(), leads.size() * 2);
 }
 

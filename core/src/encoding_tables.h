@@ -1,11 +1,11 @@
 // Declarations of the Encoding Standard's tables generated into
-// charset_tables.cpp by scripts/gen-charset-tables. Index entries hold the
+// encoding_tables.cpp by scripts/gen-charset-tables. Index entries hold the
 // code point for a pointer, 0 where the index has none.
 #pragma once
 
 #include <cstdint>
 
-namespace pelloriand::tools::charset {
+namespace pelloriand::encoding {
 
 // The Standard's 40 encodings. The 28 single-byte ones come first so that
 // their id is their row in SINGLE_BYTE_INDEX; the generator holds the same list.
@@ -75,4 +75,4 @@ extern const std::uint16_t INDEX_GB18030[23940];
 extern const std::uint32_t INDEX_BIG5[19782];
 extern const Gb18030Range INDEX_GB18030_RANGES[207];
 
-}  // namespace pelloriand::tools::charset
+}  // namespace pelloriand::encoding
