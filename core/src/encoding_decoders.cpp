@@ -197,6 +197,18 @@ void replacement_step(State& s, int, ByteQueue&, std::string& out) {
   }
 }
 
+// A two-byte decoder's first byte: ASCII stands for itself, a lead byte waits
+// for its trail byte, any other byte is an error.
+void first_byte(State& s, int b, bool lead, std::string& out) {
+  if (b < 0x80) {
+    out.push_back(static_cast<char>(b));
+  } else if (lead) {
+    s.lead = static_cast<std::uint8_t>(b);
+  } else {
+    error(out);
+  }
+}
+
 // A two-byte decoder's verdict on its trail byte: the code point, or an error
 // with an ASCII trail byte handed back to be decoded on its own.
 void emit_or_give_back(char32_t c, int b, ByteQueue& q, std::string& out) {
@@ -312,13 +324,7 @@ void big5_step(State& s, int b, ByteQueue& q, std::string& out) {
     emit_or_give_back(pointer < 0 ? 0 : INDEX_BIG5[pointer], b, q, out);
     return;
   }
-  if (b < 0x80) {
-    out.push_back(static_cast<char>(b));
-  } else if (in(b, 0x81, 0xFE)) {
-    s.lead = static_cast<std::uint8_t>(b);
-  } else {
-    error(out);
-  }
+  first_byte(s, b, in(b, 0x81, 0xFE), out);
 }
 
 // `flag` is the jis0212 flag: the sequence began with 0x8F.
@@ -345,13 +351,7 @@ void euc_jp_step(State& s, int b, ByteQueue& q, std::string& out) {
     emit_or_give_back(c, b, q, out);
     return;
   }
-  if (b < 0x80) {
-    out.push_back(static_cast<char>(b));
-  } else if (b == 0x8E || b == 0x8F || in(b, 0xA1, 0xFE)) {
-    s.lead = static_cast<std::uint8_t>(b);
-  } else {
-    error(out);
-  }
+  first_byte(s, b, b == 0x8E || b == 0x8F || in(b, 0xA1, 0xFE), out);
 }
 
 void shift_jis_step(State& s, int b, ByteQueue& q, std::string& out) {
@@ -393,13 +393,7 @@ void euc_kr_step(State& s, int b, ByteQueue& q, std::string& out) {
     emit_or_give_back(c, b, q, out);
     return;
   }
-  if (b < 0x80) {
-    out.push_back(static_cast<char>(b));
-  } else if (in(b, 0x81, 0xFE)) {
-    s.lead = static_cast<std::uint8_t>(b);
-  } else {
-    error(out);
-  }
+  first_byte(s, b, in(b, 0x81, 0xFE), out);
 }
 
 // ISO-2022-JP's states; `flag` is its output flag (set right after an escape
