@@ -1,9 +1,13 @@
 // Connections: Beast reads the header into our own parser (no allocation per
 // request once a connection's buffers have grown), the router answers, and the
-// answer bytes go out in one write. All worker threads run one io_context and
-// every connection is a coroutine on its own strand, so a ready connection is
-// served by whichever worker is free; a tool that runs long keeps only its own
-// thread busy. Nothing is shared between connections but the constants.
+// answer bytes go out in one write. Each worker thread runs its own
+// io_context, so the common path takes no lock another thread wants and
+// every connection's steps run on one thread at a time without a strand:
+// a context's handlers run only on the thread holding its runner lock. A
+// thread lets go of its locks while a tool runs; once that has lasted
+// HELP_AFTER, an idle worker takes the lock and serves the waiting
+// connections beside its own, until the tool's thread wants it back. New
+// connections go to the next worker not held up in a tool.
 //
 // Limits chosen for a localhost developer service:
 //   header 32 KiB (431 and close beyond), body 2 MiB (413);
@@ -22,6 +26,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
@@ -31,6 +37,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -55,6 +63,9 @@ constexpr std::size_t KEEP_CAPACITY = 64 * 1024;
 // After a request whose body or answer is larger than this, freed memory is
 // handed back to the system (see release_after_request).
 constexpr std::size_t TRIM_AFTER = 256 * 1024;
+// A worker inside one tool call for this long gets help from the others.
+constexpr auto HELP_AFTER = 10ms;
+constexpr std::int64_t HELP_AFTER_NS = std::chrono::nanoseconds(HELP_AFTER).count();
 // Completion token: errors come back as values, never as exceptions.
 constexpr auto use_ec = asio::as_tuple(asio::use_awaitable);
 
@@ -68,19 +79,22 @@ struct RequestState {
   bool transfer_encoding = false;
   int version = 11;
   std::string body;
+
+  // Forgets the previous request, keeping the strings' capacity.
+  void reset() {
+    method.clear();
+    target.clear();
+    content_type.clear();
+    has_content_type = false;
+    expect_continue = false;
+    transfer_encoding = false;
+    body.clear();
+  }
 };
 
 class RequestParser final : public http::basic_parser<true> {
  public:
-  explicit RequestParser(RequestState& state) : state_(state) {
-    state_.method.clear();
-    state_.target.clear();
-    state_.content_type.clear();
-    state_.has_content_type = false;
-    state_.expect_continue = false;
-    state_.transfer_encoding = false;
-    state_.body.clear();
-  }
+  explicit RequestParser(RequestState& state) : state_(state) { state_.reset(); }
 
  private:
   void on_request_impl(http::verb, beast::string_view method, beast::string_view target,
@@ -214,20 +228,93 @@ void answer_from_header(const Routed& routed, ToolFilter filter, Response& respo
   }
 }
 
-// POST /v1/convert: the content type and declared length are checked before
-// the body is read, then the body goes to the handler. False when the client
+// A worker: an io_context and the lock held by the one thread that runs its
+// handlers. Its own thread holds it, except inside a tool call, when the
+// context's other connections may go on under another thread; `released_at`
+// (steady-clock nanoseconds, 0 while the lock is held) says since when.
+// `waiting` counts threads back from a tool call that want the lock again.
+struct Worker {
+  asio::io_context context;
+  asio::steady_timer tick{context};
+  std::mutex runner;
+  std::atomic<std::int64_t> released_at{0};
+  std::atomic<int> waiting{0};
+
+  bool needs_help(std::int64_t now) const {
+    const std::int64_t since = released_at.load(std::memory_order_relaxed);
+    return since != 0 && now - since >= HELP_AFTER_NS;
+  }
+};
+
+std::int64_t steady_now() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// The runner locks this thread holds: its own worker's first, then the one it
+// is helping, if any.
+struct HeldRunners {
+  std::array<Worker*, 2> workers{};
+  std::size_t count = 0;
+
+  // `worker`'s lock is already this thread's.
+  void add(Worker& worker) {
+    worker.released_at.store(0, std::memory_order_relaxed);
+    workers[count++] = &worker;
+  }
+  void let_go() {
+    --count;
+    workers[count]->runner.unlock();
+  }
+};
+thread_local HeldRunners held;
+
+// Lets go of this thread's runner locks for the length of a tool call, so
+// that the connections waiting on those contexts are served by other
+// threads, and takes them back before the caller's connection goes on.
+class ToolCall {
+ public:
+  ToolCall() {
+    const std::int64_t now = steady_now();
+    for (std::size_t i = 0; i < held.count; ++i) {
+      held.workers[i]->released_at.store(now, std::memory_order_relaxed);
+      held.workers[i]->runner.unlock();
+    }
+  }
+  ~ToolCall() {
+    Worker** workers = held.workers.data();
+    for (std::size_t i = 0; i < held.count; ++i) workers[i]->waiting.fetch_add(1);
+    if (held.count == 2) {
+      std::lock(workers[0]->runner, workers[1]->runner);
+    } else if (held.count == 1) {
+      workers[0]->runner.lock();
+    }
+    for (std::size_t i = 0; i < held.count; ++i) {
+      workers[i]->released_at.store(0, std::memory_order_relaxed);
+      workers[i]->waiting.fetch_sub(1);
+    }
+  }
+  ToolCall(const ToolCall&) = delete;
+  ToolCall& operator=(const ToolCall&) = delete;
+};
+
+// POST /v1/convert: admitted or refused on its header, then the body is read
+// and goes to the handler. False when the client
 // went away and nothing is to be answered.
 asio::awaitable<bool> read_and_convert(beast::tcp_stream& stream, RequestParser& parser,
                                        Connection& c) {
-  if (!c.state.has_content_type || !is_json_content_type(c.state.content_type)) {
-    reject(c.response, 415, REJECT_CONTENT_TYPE);
+  ConvertHead head;
+  if (c.state.has_content_type) head.content_type = c.state.content_type;
+  if (auto length = parser.content_length()) head.content_length = *length;
+  head.expect_continue = c.state.expect_continue;
+  head.body_complete = parser.is_done();
+  const Admission admission = admit_convert(head);
+  if (admission.status != 0) {
+    reject(c.response, admission.status, admission.reason);
     co_return true;
   }
-  if (auto length = parser.content_length(); length && *length > BODY_LIMIT) {
-    reject(c.response, 413, REJECT_TOO_LARGE);
-    co_return true;
-  }
-  if (c.state.expect_continue && !parser.is_done()) {
+  if (admission.send_continue) {
     static constexpr std::string_view CONTINUE = "HTTP/1.1 100 Continue\r\n\r\n";
     stream.expires_after(WRITE_TIMEOUT);
     auto [ec, n] = co_await asio::async_write(stream, asio::buffer(CONTINUE), use_ec);
@@ -242,6 +329,7 @@ asio::awaitable<bool> read_and_convert(beast::tcp_stream& stream, RequestParser&
     if (is_quiet_end(ec)) co_return false;
     reject(c.response, 400, "Failed to buffer the request body: " + ec.message());
   } else {
+    ToolCall call;
     handle_convert(c.state.body, c.scratch, c.response);
   }
   co_return true;
@@ -295,10 +383,9 @@ std::string os_error_text(int err) {
   return std::string(std::strerror(err)) + " (os error " + std::to_string(err) + ")";
 }
 
-[[noreturn]] void bind_failed(const std::string& address, const std::string& reason) {
-  std::fprintf(stderr, "failed to bind %s: %s\n", address.c_str(), reason.c_str());
-  std::fflush(stdout);
-  std::exit(1);
+// A failed bind ends start-up with status 1, every other failure with 101.
+[[noreturn]] void bind_failed(const std::string& address, std::string_view reason) {
+  log::fatal("failed to bind " + address, reason, 1);
 }
 
 // Opens a listening socket on one address; returns the fd or sets `err`.
@@ -358,14 +445,30 @@ int bind_address(const std::string& host, std::uint16_t port, const std::string&
   bind_failed(address, os_error_text(err));
 }
 
-// Accepts for ever; each connection becomes a coroutine on its own strand of
-// the shared io_context. The loop itself has one operation pending at a time,
-// so it needs no strand.
-asio::awaitable<void> accept_loop(tcp::acceptor& acceptor, ToolFilter filter) {
-  asio::io_context& context = static_cast<asio::io_context&>(acceptor.get_executor().context());
+using Workers = std::span<const std::unique_ptr<Worker>>;
+
+// Round robin over the workers, passing over those inside a long tool call
+// (all busy: the next in turn).
+Worker& next_worker(Workers workers, std::size_t& next) {
+  const std::int64_t now = steady_now();
+  for (std::size_t tried = 0; tried < workers.size(); ++tried) {
+    Worker& worker = *workers[next];
+    next = (next + 1) % workers.size();
+    if (!worker.needs_help(now)) return worker;
+  }
+  Worker& worker = *workers[next];
+  next = (next + 1) % workers.size();
+  return worker;
+}
+
+// Accepts for ever; each connection becomes a coroutine on the chosen
+// worker's io_context.
+asio::awaitable<void> accept_loop(tcp::acceptor& acceptor, Workers workers, ToolFilter filter) {
+  std::size_t next = 0;
   asio::steady_timer pause(acceptor.get_executor());
   for (;;) {
-    auto [ec, socket] = co_await acceptor.async_accept(asio::make_strand(context), use_ec);
+    Worker& worker = next_worker(workers, next);
+    auto [ec, socket] = co_await acceptor.async_accept(worker.context, use_ec);
     if (ec) {
       if (ec == asio::error::connection_refused || ec == asio::error::connection_aborted ||
           ec == asio::error::connection_reset) {
@@ -378,8 +481,8 @@ asio::awaitable<void> accept_loop(tcp::acceptor& acceptor, ToolFilter filter) {
       continue;
     }
     socket.set_option(tcp::no_delay(true), ec);
-    auto strand = socket.get_executor();
-    asio::co_spawn(strand, session(beast::tcp_stream(std::move(socket)), filter),
+    auto executor = socket.get_executor();
+    asio::co_spawn(executor, session(beast::tcp_stream(std::move(socket)), filter),
                    [](std::exception_ptr error) {
                      // A connection that fails in an unforeseen way ends alone.
                      if (!error) return;
@@ -393,11 +496,45 @@ asio::awaitable<void> accept_loop(tcp::acceptor& acceptor, ToolFilter filter) {
   }
 }
 
-[[noreturn]] void fatal(std::string_view message, std::string_view cause) {
-  std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(message.size()), message.data(),
-               static_cast<int>(cause.size()), cause.data());
-  std::fflush(stdout);
-  std::exit(101);
+// Runs the handlers of `other`, whose thread is inside a tool call, until a
+// thread back from a tool call wants its lock; this worker's own
+// connections are served between slices.
+void help(Worker& self, Worker& other) {
+  if (!other.runner.try_lock()) return;
+  held.add(other);
+  while (other.waiting.load() == 0) {
+    other.context.run_one_for(1ms);
+    self.context.poll();
+  }
+  held.let_go();
+}
+
+// Stops the run() of the worker's own thread every HELP_AFTER, so that it
+// looks at the others; always pending, so run() never ends for lack of work.
+// Run by a helper, or by its own thread while that is helping, it only goes
+// round again.
+void tick(Worker& self) {
+  self.tick.expires_after(HELP_AFTER);
+  self.tick.async_wait([&self](const beast::error_code&) {
+    if (held.count == 1 && held.workers[0] == &self) self.context.stop();
+    tick(self);
+  });
+}
+
+// A worker thread: its own connections, and every HELP_AFTER a look at the
+// others.
+[[noreturn]] void run_worker(Worker& self, Workers workers) {
+  self.runner.lock();
+  held.add(self);
+  tick(self);
+  for (;;) {
+    self.context.run();
+    self.context.restart();
+    const std::int64_t now = steady_now();
+    for (const auto& other : workers) {
+      if (other.get() != &self && other->needs_help(now)) help(self, *other);
+    }
+  }
 }
 
 }  // namespace
@@ -413,37 +550,44 @@ void run_server(std::string host, std::uint16_t port, unsigned worker_threads, T
   // heaps go back through malloc_trim after a large request.
   ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(TRIM_AFTER));
   ::mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
-  // The calling thread is one of the workers.
-  asio::io_context context{static_cast<int>(worker_threads)};
+  std::vector<std::unique_ptr<Worker>> workers;
+  std::vector<std::thread> threads;
+  try {
+    for (unsigned i = 0; i < worker_threads; ++i) workers.push_back(std::make_unique<Worker>());
+  } catch (const std::exception& e) {
+    log::fatal("failed to build tokio runtime", e.what());
+  }
   sockaddr_storage bound{};
   socklen_t bound_len = sizeof bound;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &bound_len);
-  tcp::acceptor acceptor(context, bound.ss_family == AF_INET6 ? tcp::v6() : tcp::v4(), fd);
+  tcp::acceptor acceptor(workers[0]->context, bound.ss_family == AF_INET6 ? tcp::v6() : tcp::v4(),
+                         fd);
   log::event(log::Level::info, "pelloriand_server",
              fmt::format("Pelloriand API listening on http://{} (localhost only)", address));
-  // The accept loop always has an operation pending, so the workers never run
-  // out of work; it ends only by an exception, which ends the process.
-  asio::co_spawn(context, accept_loop(acceptor, filter), [](std::exception_ptr error) {
-    try {
-      if (error) std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-      fatal("server error", e.what());
+  // The accept loop ends only by an exception, which ends the process with
+  // its cause.
+  asio::co_spawn(workers[0]->context, accept_loop(acceptor, workers, filter),
+                 [](std::exception_ptr error) {
+                   try {
+                     if (error) std::rethrow_exception(error);
+                     log::fatal("server error", "the accept loop ended");
+                   } catch (const std::exception& e) {
+                     log::fatal("server error", e.what());
+                   }
+                 });
+  // The calling thread is the first worker.
+  try {
+    for (unsigned i = 1; i < worker_threads; ++i) {
+      threads.emplace_back([&worker = *workers[i], &workers] { run_worker(worker, workers); });
     }
-  });
-  // Started once the loop has work pending: a worker that found the context
-  // idle would stop it for all.
-  std::vector<std::thread> threads;
-  try {
-    for (unsigned i = 1; i < worker_threads; ++i) threads.emplace_back([&context] { context.run(); });
   } catch (const std::exception& e) {
-    fatal("failed to build tokio runtime", e.what());
+    log::fatal("failed to build tokio runtime", e.what());
   }
   try {
-    context.run();
+    run_worker(*workers[0], workers);
   } catch (const std::exception& e) {
-    fatal("server error", e.what());
+    log::fatal("server error", e.what());
   }
-  fatal("server error", "the accept loop ended");
 }
 
 }  // namespace pelloriand::server
