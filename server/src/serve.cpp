@@ -66,8 +66,17 @@ constexpr std::size_t TRIM_AFTER = 256 * 1024;
 // A worker inside one tool call for this long gets help from the others.
 constexpr auto HELP_AFTER = 10ms;
 constexpr std::int64_t HELP_AFTER_NS = std::chrono::nanoseconds(HELP_AFTER).count();
-// Completion token: errors come back as values, never as exceptions.
-constexpr auto use_ec = asio::as_tuple(asio::use_awaitable);
+// Coroutines, sockets and timers name the io_context's own executor type
+// rather than the type-erased any_io_executor, which costs a conversion per
+// operation. Completion token: errors come back as values, never as
+// exceptions.
+using Executor = asio::io_context::executor_type;
+template <typename T>
+using Task = asio::awaitable<T, Executor>;
+using Stream = beast::basic_stream<tcp, Executor>;
+using Acceptor = tcp::acceptor::rebind_executor<Executor>::other;
+using Timer = asio::steady_timer::rebind_executor<Executor>::other;
+constexpr auto use_ec = asio::as_tuple(asio::use_awaitable_t<Executor>{});
 
 // What one request's header tells us, in strings reused across requests.
 struct RequestState {
@@ -156,7 +165,7 @@ bool answers_header_error(const beast::error_code& ec, const beast::flat_buffer&
 
 // Sends what is left, then reads and drops what the client still sends for a
 // moment, so that closing with unread input does not reset the answer away.
-asio::awaitable<void> close_gracefully(beast::tcp_stream& stream) {
+Task<void> close_gracefully(Stream& stream) {
   beast::error_code ec;
   stream.socket().shutdown(tcp::socket::shutdown_send, ec);
   std::array<char, 16384> sink;
@@ -302,8 +311,7 @@ class ToolCall {
 // POST /v1/convert: admitted or refused on its header, then the body is read
 // and goes to the handler. False when the client
 // went away and nothing is to be answered.
-asio::awaitable<bool> read_and_convert(beast::tcp_stream& stream, RequestParser& parser,
-                                       Connection& c) {
+Task<bool> read_and_convert(Stream& stream, RequestParser& parser, Connection& c) {
   ConvertHead head;
   if (c.state.has_content_type) head.content_type = c.state.content_type;
   if (auto length = parser.content_length()) head.content_length = *length;
@@ -336,7 +344,7 @@ asio::awaitable<bool> read_and_convert(beast::tcp_stream& stream, RequestParser&
 }
 
 // Writes the answer in one piece; false when the client is gone.
-asio::awaitable<bool> send_answer(beast::tcp_stream& stream, Connection& c, bool keep_alive) {
+Task<bool> send_answer(Stream& stream, Connection& c, bool keep_alive) {
   c.out.clear();
   write_response(c.response, keep_alive, keep_alive && c.state.version == 10, c.out);
   stream.expires_after(WRITE_TIMEOUT);
@@ -346,7 +354,7 @@ asio::awaitable<bool> send_answer(beast::tcp_stream& stream, Connection& c, bool
 
 // One connection's life: read a header, route, maybe read the body, answer,
 // and go round again while the client keeps the connection alive.
-asio::awaitable<void> session(beast::tcp_stream stream, ToolFilter filter) {
+Task<void> session(Stream stream, ToolFilter filter) {
   Connection c;
   for (;;) {
     RequestParser parser(c.state);
@@ -463,12 +471,12 @@ Worker& next_worker(Workers workers, std::size_t& next) {
 
 // Accepts for ever; each connection becomes a coroutine on the chosen
 // worker's io_context.
-asio::awaitable<void> accept_loop(tcp::acceptor& acceptor, Workers workers, ToolFilter filter) {
+Task<void> accept_loop(Acceptor& acceptor, Workers workers, ToolFilter filter) {
   std::size_t next = 0;
-  asio::steady_timer pause(acceptor.get_executor());
+  Timer pause(acceptor.get_executor());
   for (;;) {
     Worker& worker = next_worker(workers, next);
-    auto [ec, socket] = co_await acceptor.async_accept(worker.context, use_ec);
+    auto [ec, socket] = co_await acceptor.async_accept(worker.context.get_executor(), use_ec);
     if (ec) {
       if (ec == asio::error::connection_refused || ec == asio::error::connection_aborted ||
           ec == asio::error::connection_reset) {
@@ -482,7 +490,7 @@ asio::awaitable<void> accept_loop(tcp::acceptor& acceptor, Workers workers, Tool
     }
     socket.set_option(tcp::no_delay(true), ec);
     auto executor = socket.get_executor();
-    asio::co_spawn(executor, session(beast::tcp_stream(std::move(socket)), filter),
+    asio::co_spawn(executor, session(Stream(std::move(socket)), filter),
                    [](std::exception_ptr error) {
                      // A connection that fails in an unforeseen way ends alone.
                      if (!error) return;
@@ -560,8 +568,8 @@ void run_server(std::string host, std::uint16_t port, unsigned worker_threads, T
   sockaddr_storage bound{};
   socklen_t bound_len = sizeof bound;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &bound_len);
-  tcp::acceptor acceptor(workers[0]->context, bound.ss_family == AF_INET6 ? tcp::v6() : tcp::v4(),
-                         fd);
+  Acceptor acceptor(workers[0]->context.get_executor(),
+                    bound.ss_family == AF_INET6 ? tcp::v6() : tcp::v4(), fd);
   log::event(log::Level::info, "pelloriand_server",
              fmt::format("Pelloriand API listening on http://{} (localhost only)", address));
   // The accept loop ends only by an exception, which ends the process with
