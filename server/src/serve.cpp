@@ -1,13 +1,7 @@
 // Connections: Beast reads the header into our own parser (no allocation per
 // request once a connection's buffers have grown), the router answers, and the
-// answer bytes go out in one write. Each worker thread runs its own
-// io_context, so the common path takes no lock another thread wants and
-// every connection's steps run on one thread at a time without a strand:
-// a context's handlers run only on the thread holding its runner lock. A
-// thread lets go of its locks while a tool runs; once that has lasted
-// HELP_AFTER, an idle worker takes the lock and serves the waiting
-// connections beside its own, until the tool's thread wants it back. New
-// connections go to the next worker not held up in a tool.
+// answer bytes go out in one write. Connections are dealt to the workers
+// (workers.h), each a coroutine on its worker's io_context.
 //
 // Limits chosen for a localhost developer service:
 //   header 32 KiB (431 and close beyond), body 2 MiB (413);
@@ -19,30 +13,22 @@
 
 #include "serve.h"
 
-#include <arpa/inet.h>
 #include <fmt/format.h>
 #include <malloc.h>
-#include <netdb.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <array>
-#include <atomic>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
-#include <mutex>
-#include <span>
 #include <thread>
 #include <vector>
 
+#include "listen.h"
 #include "log.h"
+#include "workers.h"
 
 namespace pelloriand::server {
 namespace {
@@ -63,9 +49,6 @@ constexpr std::size_t KEEP_CAPACITY = 64 * 1024;
 // After a request whose body or answer is larger than this, freed memory is
 // handed back to the system (see release_after_request).
 constexpr std::size_t TRIM_AFTER = 256 * 1024;
-// A worker inside one tool call for this long gets help from the others.
-constexpr auto HELP_AFTER = 10ms;
-constexpr std::int64_t HELP_AFTER_NS = std::chrono::nanoseconds(HELP_AFTER).count();
 // Coroutines, sockets and timers name the io_context's own executor type
 // rather than the type-erased any_io_executor, which costs a conversion per
 // operation. Completion token: errors come back as values, never as
@@ -237,77 +220,6 @@ void answer_from_header(const Routed& routed, ToolFilter filter, Response& respo
   }
 }
 
-// A worker: an io_context and the lock held by the one thread that runs its
-// handlers. Its own thread holds it, except inside a tool call, when the
-// context's other connections may go on under another thread; `released_at`
-// (steady-clock nanoseconds, 0 while the lock is held) says since when.
-// `waiting` counts threads back from a tool call that want the lock again.
-struct Worker {
-  asio::io_context context;
-  asio::steady_timer tick{context};
-  std::mutex runner;
-  std::atomic<std::int64_t> released_at{0};
-  std::atomic<int> waiting{0};
-
-  bool needs_help(std::int64_t now) const {
-    const std::int64_t since = released_at.load(std::memory_order_relaxed);
-    return since != 0 && now - since >= HELP_AFTER_NS;
-  }
-};
-
-std::int64_t steady_now() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-// The runner locks this thread holds: its own worker's first, then the one it
-// is helping, if any.
-struct HeldRunners {
-  std::array<Worker*, 2> workers{};
-  std::size_t count = 0;
-
-  // `worker`'s lock is already this thread's.
-  void add(Worker& worker) {
-    worker.released_at.store(0, std::memory_order_relaxed);
-    workers[count++] = &worker;
-  }
-  void let_go() {
-    --count;
-    workers[count]->runner.unlock();
-  }
-};
-thread_local HeldRunners held;
-
-// Lets go of this thread's runner locks for the length of a tool call, so
-// that the connections waiting on those contexts are served by other
-// threads, and takes them back before the caller's connection goes on.
-class ToolCall {
- public:
-  ToolCall() {
-    const std::int64_t now = steady_now();
-    for (std::size_t i = 0; i < held.count; ++i) {
-      held.workers[i]->released_at.store(now, std::memory_order_relaxed);
-      held.workers[i]->runner.unlock();
-    }
-  }
-  ~ToolCall() {
-    Worker** workers = held.workers.data();
-    for (std::size_t i = 0; i < held.count; ++i) workers[i]->waiting.fetch_add(1);
-    if (held.count == 2) {
-      std::lock(workers[0]->runner, workers[1]->runner);
-    } else if (held.count == 1) {
-      workers[0]->runner.lock();
-    }
-    for (std::size_t i = 0; i < held.count; ++i) {
-      workers[i]->released_at.store(0, std::memory_order_relaxed);
-      workers[i]->waiting.fetch_sub(1);
-    }
-  }
-  ToolCall(const ToolCall&) = delete;
-  ToolCall& operator=(const ToolCall&) = delete;
-};
-
 // POST /v1/convert: admitted or refused on its header, then the body is read
 // and goes to the handler. False when the client
 // went away and nothing is to be answered.
@@ -387,88 +299,6 @@ Task<void> session(Stream stream, ToolFilter filter) {
   }
 }
 
-std::string os_error_text(int err) {
-  return std::string(std::strerror(err)) + " (os error " + std::to_string(err) + ")";
-}
-
-// A failed bind ends start-up with status 1, every other failure with 101.
-[[noreturn]] void bind_failed(const std::string& address, std::string_view reason) {
-  log::fatal("failed to bind " + address, reason, 1);
-}
-
-// Opens a listening socket on one address; returns the fd or sets `err`.
-int listen_on(const sockaddr* addr, socklen_t len, int& err) {
-  int fd = ::socket(addr->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    err = errno;
-    return -1;
-  }
-  int one = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  if (::bind(fd, addr, len) != 0 || ::listen(fd, 1024) != 0) {
-    err = errno;
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-int bind_address(const std::string& host, std::uint16_t port, const std::string& address) {
-  int err = 0;
-  // Literal addresses: dotted IPv4, or IPv6 in brackets.
-  sockaddr_storage storage{};
-  std::string v6 = host.size() >= 2 && host.front() == '[' && host.back() == ']'
-                       ? host.substr(1, host.size() - 2)
-                       : std::string();
-  auto* v4addr = reinterpret_cast<sockaddr_in*>(&storage);
-  auto* v6addr = reinterpret_cast<sockaddr_in6*>(&storage);
-  if (::inet_pton(AF_INET, host.c_str(), &v4addr->sin_addr) == 1) {
-    v4addr->sin_family = AF_INET;
-    v4addr->sin_port = htons(port);
-    int fd = listen_on(reinterpret_cast<sockaddr*>(v4addr), sizeof *v4addr, err);
-    if (fd < 0) bind_failed(address, os_error_text(err));
-    return fd;
-  }
-  if (!v6.empty() && ::inet_pton(AF_INET6, v6.c_str(), &v6addr->sin6_addr) == 1) {
-    v6addr->sin6_family = AF_INET6;
-    v6addr->sin6_port = htons(port);
-    int fd = listen_on(reinterpret_cast<sockaddr*>(v6addr), sizeof *v6addr, err);
-    if (fd < 0) bind_failed(address, os_error_text(err));
-    return fd;
-  }
-  addrinfo hints{};
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  std::string service = std::to_string(port);
-  int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-  if (rc != 0) {
-    bind_failed(address, std::string("failed to lookup address information: ") + gai_strerror(rc));
-  }
-  std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> guard(found, &::freeaddrinfo);
-  if (found == nullptr) bind_failed(address, "could not resolve to any address");
-  for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
-    int fd = listen_on(a->ai_addr, a->ai_addrlen, err);
-    if (fd >= 0) return fd;
-  }
-  bind_failed(address, os_error_text(err));
-}
-
-using Workers = std::span<const std::unique_ptr<Worker>>;
-
-// Round robin over the workers, passing over those inside a long tool call
-// (all busy: the next in turn).
-Worker& next_worker(Workers workers, std::size_t& next) {
-  const std::int64_t now = steady_now();
-  for (std::size_t tried = 0; tried < workers.size(); ++tried) {
-    Worker& worker = *workers[next];
-    next = (next + 1) % workers.size();
-    if (!worker.needs_help(now)) return worker;
-  }
-  Worker& worker = *workers[next];
-  next = (next + 1) % workers.size();
-  return worker;
-}
-
 // Accepts for ever; each connection becomes a coroutine on the chosen
 // worker's io_context.
 Task<void> accept_loop(Acceptor& acceptor, Workers workers, ToolFilter filter) {
@@ -501,47 +331,6 @@ Task<void> accept_loop(Acceptor& acceptor, Workers workers, ToolFilter filter) {
                                   std::string("connection error: ") + e.what());
                      }
                    });
-  }
-}
-
-// Runs the handlers of `other`, whose thread is inside a tool call, until a
-// thread back from a tool call wants its lock; this worker's own
-// connections are served between slices.
-void help(Worker& self, Worker& other) {
-  if (!other.runner.try_lock()) return;
-  held.add(other);
-  while (other.waiting.load() == 0) {
-    other.context.run_one_for(1ms);
-    self.context.poll();
-  }
-  held.let_go();
-}
-
-// Stops the run() of the worker's own thread every HELP_AFTER, so that it
-// looks at the others; always pending, so run() never ends for lack of work.
-// Run by a helper, or by its own thread while that is helping, it only goes
-// round again.
-void tick(Worker& self) {
-  self.tick.expires_after(HELP_AFTER);
-  self.tick.async_wait([&self](const beast::error_code&) {
-    if (held.count == 1 && held.workers[0] == &self) self.context.stop();
-    tick(self);
-  });
-}
-
-// A worker thread: its own connections, and every HELP_AFTER a look at the
-// others.
-[[noreturn]] void run_worker(Worker& self, Workers workers) {
-  self.runner.lock();
-  held.add(self);
-  tick(self);
-  for (;;) {
-    self.context.run();
-    self.context.restart();
-    const std::int64_t now = steady_now();
-    for (const auto& other : workers) {
-      if (other.get() != &self && other->needs_help(now)) help(self, *other);
-    }
   }
 }
 
