@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <map>
@@ -545,17 +546,32 @@ TEST(Concurrency, BusyConnectionHoldsBackNoOtherClient) {
   body += "}";
   const std::string heavy = post(body);
 
-  int busy = connect_to(port);
-  ASSERT_GE(busy, 0);
+  // Connections are dealt to the two workers in turn: `busy` and `pinned`
+  // share one, and `pinned` keeps its connection while `busy` works.
+  const std::string tools = "GET /v1/tools HTTP/1.1\r\nhost: x\r\n\r\n";
+  std::array<int, 3> fds{};
+  std::array<std::string, 3> pendings;
+  for (std::size_t i = 0; i < fds.size(); ++i) {
+    fds[i] = connect_to(port);
+    ASSERT_GE(fds[i], 0);
+    send_all(fds[i], tools);
+    ASSERT_TRUE(read_answer(fds[i], pendings[i])) << i;
+  }
+  const int busy = fds[0];
+  const int pinned = fds[2];
+  std::string& pending = pendings[0];
   std::thread sender([&] { send_all(busy, heavy + heavy); });
-  std::string pending;
   auto first = read_answer(busy, pending);
   ASSERT_TRUE(first);
   EXPECT_EQ(first->body.rfind("{\"ok\":true,", 0), 0u) << first->body.substr(0, 200);
   for (int i = 0; i < 16; ++i) {
-    auto a = ask(port, "GET /v1/tools HTTP/1.1\r\nhost: x\r\n\r\n");
+    auto a = ask(port, tools);
     ASSERT_TRUE(a) << i;
     EXPECT_EQ(a->status, 200) << i;
+    send_all(pinned, tools);
+    auto b = read_answer(pinned, pendings[2]);
+    ASSERT_TRUE(b) << i;
+    EXPECT_EQ(b->status, 200) << i;
   }
   pollfd ready{busy, POLLIN, 0};
   EXPECT_EQ(::poll(&ready, 1, 0), 0) << "the second heavy answer came before the other clients'";
@@ -563,7 +579,7 @@ TEST(Concurrency, BusyConnectionHoldsBackNoOtherClient) {
   sender.join();
   ASSERT_TRUE(second);
   EXPECT_EQ(second->status, 200);
-  ::close(busy);
+  for (int fd : fds) ::close(fd);
 }
 
 TEST(StartUp, BannerColoursAndFilter) {

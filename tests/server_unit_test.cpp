@@ -191,6 +191,32 @@ TEST(ContentType, JsonTypesOnly) {
   for (const auto& [value, ok] : rows) EXPECT_EQ(is_json_content_type(value), ok) << value;
 }
 
+TEST(ConvertAdmission, TypeThenLengthThenContinue) {
+  const std::string_view json = "application/json";
+  struct Row {
+    ConvertHead head;
+    int status;
+    bool send_continue;
+  };
+  const std::vector<Row> rows = {
+      {{json, 10, false, false}, 0, false},
+      {{json, std::nullopt, false, false}, 0, false},  // chunked
+      {{json, BODY_LIMIT, true, false}, 0, true},
+      {{json, 0, true, true}, 0, false},  // nothing to wait for
+      {{json, BODY_LIMIT + 1, true, false}, 413, false},
+      {{std::nullopt, 10, true, false}, 415, false},
+      {{"text/plain", BODY_LIMIT + 1, true, false}, 415, false},  // type first
+  };
+  for (const Row& row : rows) {
+    const Admission a = admit_convert(row.head);
+    EXPECT_EQ(a.status, row.status) << row.head.content_type.value_or("(none)");
+    EXPECT_EQ(a.send_continue, row.send_continue) << row.status;
+    EXPECT_EQ(a.reason, row.status == 415   ? REJECT_CONTENT_TYPE
+                        : row.status == 413 ? REJECT_TOO_LARGE
+                                            : std::string_view());
+  }
+}
+
 TEST(Router, RoutesMethodsAndAllow) {
   struct Row {
     std::string method, target;

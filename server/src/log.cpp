@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
@@ -355,6 +356,13 @@ void event(Level level, std::string_view target, std::string_view message,
   std::string line =
       format_line(std::chrono::system_clock::now(), level, target, message, fields, state.color);
   state.logger->log(spdlog::level::info, spdlog::string_view_t(line.data(), line.size()));
+}
+
+void fatal(std::string_view message, std::string_view cause, int status) {
+  std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(message.size()), message.data(),
+               static_cast<int>(cause.size()), cause.data());
+  std::fflush(stdout);
+  std::exit(status);
 }
 
 }  // namespace pelloriand::log

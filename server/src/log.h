@@ -101,4 +101,10 @@ void event(Level level, std::string_view target, std::string_view message,
 // Whether an event would be written; lets callers skip building fields.
 [[nodiscard]] bool enabled(Level level, std::string_view target);
 
+// fatal
+//
+// The one way the process stops on its own: writes "{message}: {cause}" to
+// standard error, flushes the log and exits with `status`.
+[[noreturn]] void fatal(std::string_view message, std::string_view cause, int status = 101);
+
 }  // namespace pelloriand::log

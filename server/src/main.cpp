@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "log.h"
+#include "pelloriand/text.h"
 #include "serve.h"
 #include "service.h"
-#include "pelloriand/text.h"
 
 namespace {
 
@@ -28,16 +28,11 @@ std::optional<std::string> env_text(const char* name, bool* not_unicode = nullpt
   return text;
 }
 
-[[noreturn]] void fatal(const std::string& message, const std::string& cause) {
-  std::fprintf(stderr, "%s: %s\n", message.c_str(), cause.c_str());
-  std::fflush(stdout);
-  std::exit(101);
-}
-
 unsigned worker_count() {
   bool not_unicode = false;
   std::optional<std::string> value = env_text("TOKIO_WORKER_THREADS", &not_unicode);
-  if (not_unicode) fatal("TOKIO_WORKER_THREADS must be valid unicode", "not valid UTF-8");
+  if (not_unicode)
+    pelloriand::log::fatal("TOKIO_WORKER_THREADS must be valid unicode", "not valid UTF-8");
   if (!value) {
     unsigned cores = std::thread::hardware_concurrency();
     return cores == 0 ? 1 : cores;
@@ -54,9 +49,11 @@ unsigned worker_count() {
     n = n * 10 + static_cast<unsigned>(c - '0');
   }
   if (!ok)
-    fatal("TOKIO_WORKER_THREADS must be usize", "invalid digit found in string, value: " + *value);
-  if (n == 0) fatal("TOKIO_WORKER_THREADS cannot be set to 0", *value);
-  if (n > 4096) fatal("failed to build tokio runtime", "too many worker threads: " + *value);
+    pelloriand::log::fatal("TOKIO_WORKER_THREADS must be usize",
+                           "invalid digit found in string, value: " + *value);
+  if (n == 0) pelloriand::log::fatal("TOKIO_WORKER_THREADS cannot be set to 0", *value);
+  if (n > 4096)
+    pelloriand::log::fatal("failed to build tokio runtime", "too many worker threads: " + *value);
   return static_cast<unsigned>(n);
 }
 
@@ -79,8 +76,9 @@ int main() {
   std::optional<std::uint16_t> port =
       server::parse_port(env_text("PELLORIAND_PORT").value_or("8787"), port_error);
   if (!port) {
-    fatal("PELLORIAND_PORT must be a number",
-          "ParseIntError { kind: " + std::string(server::port_error_kind(port_error)) + " }");
+    pelloriand::log::fatal(
+        "PELLORIAND_PORT must be a number",
+        "ParseIntError { kind: " + std::string(server::port_error_kind(port_error)) + " }");
   }
   unsigned threads = worker_count();
   server::run_server(std::move(host), *port, threads, server::accept_all_tools);

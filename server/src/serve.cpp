@@ -1,9 +1,7 @@
 // Connections: Beast reads the header into our own parser (no allocation per
 // request once a connection's buffers have grown), the router answers, and the
-// answer bytes go out in one write. All worker threads run one io_context and
-// every connection is a coroutine on its own strand, so a ready connection is
-// served by whichever worker is free; a tool that runs long keeps only its own
-// thread busy. Nothing is shared between connections but the constants.
+// answer bytes go out in one write. Connections are dealt to the workers
+// (workers.h), each a coroutine on its worker's io_context.
 //
 // Limits chosen for a localhost developer service:
 //   header 32 KiB (431 and close beyond), body 2 MiB (413);
@@ -15,26 +13,22 @@
 
 #include "serve.h"
 
-#include <arpa/inet.h>
 #include <fmt/format.h>
 #include <malloc.h>
-#include <netdb.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <thread>
 #include <vector>
 
+#include "listen.h"
 #include "log.h"
+#include "workers.h"
 
 namespace pelloriand::server {
 namespace {
@@ -55,8 +49,17 @@ constexpr std::size_t KEEP_CAPACITY = 64 * 1024;
 // After a request whose body or answer is larger than this, freed memory is
 // handed back to the system (see release_after_request).
 constexpr std::size_t TRIM_AFTER = 256 * 1024;
-// Completion token: errors come back as values, never as exceptions.
-constexpr auto use_ec = asio::as_tuple(asio::use_awaitable);
+// Coroutines, sockets and timers name the io_context's own executor type
+// rather than the type-erased any_io_executor, which costs a conversion per
+// operation. Completion token: errors come back as values, never as
+// exceptions.
+using Executor = asio::io_context::executor_type;
+template <typename T>
+using Task = asio::awaitable<T, Executor>;
+using Stream = beast::basic_stream<tcp, Executor>;
+using Acceptor = tcp::acceptor::rebind_executor<Executor>::other;
+using Timer = asio::steady_timer::rebind_executor<Executor>::other;
+constexpr auto use_ec = asio::as_tuple(asio::use_awaitable_t<Executor>{});
 
 // What one request's header tells us, in strings reused across requests.
 struct RequestState {
@@ -68,19 +71,22 @@ struct RequestState {
   bool transfer_encoding = false;
   int version = 11;
   std::string body;
+
+  // Forgets the previous request, keeping the strings' capacity.
+  void reset() {
+    method.clear();
+    target.clear();
+    content_type.clear();
+    has_content_type = false;
+    expect_continue = false;
+    transfer_encoding = false;
+    body.clear();
+  }
 };
 
 class RequestParser final : public http::basic_parser<true> {
  public:
-  explicit RequestParser(RequestState& state) : state_(state) {
-    state_.method.clear();
-    state_.target.clear();
-    state_.content_type.clear();
-    state_.has_content_type = false;
-    state_.expect_continue = false;
-    state_.transfer_encoding = false;
-    state_.body.clear();
-  }
+  explicit RequestParser(RequestState& state) : state_(state) { state_.reset(); }
 
  private:
   void on_request_impl(http::verb, beast::string_view method, beast::string_view target,
@@ -142,7 +148,7 @@ bool answers_header_error(const beast::error_code& ec, const beast::flat_buffer&
 
 // Sends what is left, then reads and drops what the client still sends for a
 // moment, so that closing with unread input does not reset the answer away.
-asio::awaitable<void> close_gracefully(beast::tcp_stream& stream) {
+Task<void> close_gracefully(Stream& stream) {
   beast::error_code ec;
   stream.socket().shutdown(tcp::socket::shutdown_send, ec);
   std::array<char, 16384> sink;
@@ -214,20 +220,21 @@ void answer_from_header(const Routed& routed, ToolFilter filter, Response& respo
   }
 }
 
-// POST /v1/convert: the content type and declared length are checked before
-// the body is read, then the body goes to the handler. False when the client
+// POST /v1/convert: admitted or refused on its header, then the body is read
+// and goes to the handler. False when the client
 // went away and nothing is to be answered.
-asio::awaitable<bool> read_and_convert(beast::tcp_stream& stream, RequestParser& parser,
-                                       Connection& c) {
-  if (!c.state.has_content_type || !is_json_content_type(c.state.content_type)) {
-    reject(c.response, 415, REJECT_CONTENT_TYPE);
+Task<bool> read_and_convert(Stream& stream, RequestParser& parser, Connection& c) {
+  ConvertHead head;
+  if (c.state.has_content_type) head.content_type = c.state.content_type;
+  if (auto length = parser.content_length()) head.content_length = *length;
+  head.expect_continue = c.state.expect_continue;
+  head.body_complete = parser.is_done();
+  const Admission admission = admit_convert(head);
+  if (admission.status != 0) {
+    reject(c.response, admission.status, admission.reason);
     co_return true;
   }
-  if (auto length = parser.content_length(); length && *length > BODY_LIMIT) {
-    reject(c.response, 413, REJECT_TOO_LARGE);
-    co_return true;
-  }
-  if (c.state.expect_continue && !parser.is_done()) {
+  if (admission.send_continue) {
     static constexpr std::string_view CONTINUE = "HTTP/1.1 100 Continue\r\n\r\n";
     stream.expires_after(WRITE_TIMEOUT);
     auto [ec, n] = co_await asio::async_write(stream, asio::buffer(CONTINUE), use_ec);
@@ -242,13 +249,14 @@ asio::awaitable<bool> read_and_convert(beast::tcp_stream& stream, RequestParser&
     if (is_quiet_end(ec)) co_return false;
     reject(c.response, 400, "Failed to buffer the request body: " + ec.message());
   } else {
+    ToolCall call;
     handle_convert(c.state.body, c.scratch, c.response);
   }
   co_return true;
 }
 
 // Writes the answer in one piece; false when the client is gone.
-asio::awaitable<bool> send_answer(beast::tcp_stream& stream, Connection& c, bool keep_alive) {
+Task<bool> send_answer(Stream& stream, Connection& c, bool keep_alive) {
   c.out.clear();
   write_response(c.response, keep_alive, keep_alive && c.state.version == 10, c.out);
   stream.expires_after(WRITE_TIMEOUT);
@@ -258,7 +266,7 @@ asio::awaitable<bool> send_answer(beast::tcp_stream& stream, Connection& c, bool
 
 // One connection's life: read a header, route, maybe read the body, answer,
 // and go round again while the client keeps the connection alive.
-asio::awaitable<void> session(beast::tcp_stream stream, ToolFilter filter) {
+Task<void> session(Stream stream, ToolFilter filter) {
   Connection c;
   for (;;) {
     RequestParser parser(c.state);
@@ -291,81 +299,14 @@ asio::awaitable<void> session(beast::tcp_stream stream, ToolFilter filter) {
   }
 }
 
-std::string os_error_text(int err) {
-  return std::string(std::strerror(err)) + " (os error " + std::to_string(err) + ")";
-}
-
-[[noreturn]] void bind_failed(const std::string& address, const std::string& reason) {
-  std::fprintf(stderr, "failed to bind %s: %s\n", address.c_str(), reason.c_str());
-  std::fflush(stdout);
-  std::exit(1);
-}
-
-// Opens a listening socket on one address; returns the fd or sets `err`.
-int listen_on(const sockaddr* addr, socklen_t len, int& err) {
-  int fd = ::socket(addr->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    err = errno;
-    return -1;
-  }
-  int one = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  if (::bind(fd, addr, len) != 0 || ::listen(fd, 1024) != 0) {
-    err = errno;
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-int bind_address(const std::string& host, std::uint16_t port, const std::string& address) {
-  int err = 0;
-  // Literal addresses: dotted IPv4, or IPv6 in brackets.
-  sockaddr_storage storage{};
-  std::string v6 = host.size() >= 2 && host.front() == '[' && host.back() == ']'
-                       ? host.substr(1, host.size() - 2)
-                       : std::string();
-  auto* v4addr = reinterpret_cast<sockaddr_in*>(&storage);
-  auto* v6addr = reinterpret_cast<sockaddr_in6*>(&storage);
-  if (::inet_pton(AF_INET, host.c_str(), &v4addr->sin_addr) == 1) {
-    v4addr->sin_family = AF_INET;
-    v4addr->sin_port = htons(port);
-    int fd = listen_on(reinterpret_cast<sockaddr*>(v4addr), sizeof *v4addr, err);
-    if (fd < 0) bind_failed(address, os_error_text(err));
-    return fd;
-  }
-  if (!v6.empty() && ::inet_pton(AF_INET6, v6.c_str(), &v6addr->sin6_addr) == 1) {
-    v6addr->sin6_family = AF_INET6;
-    v6addr->sin6_port = htons(port);
-    int fd = listen_on(reinterpret_cast<sockaddr*>(v6addr), sizeof *v6addr, err);
-    if (fd < 0) bind_failed(address, os_error_text(err));
-    return fd;
-  }
-  addrinfo hints{};
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  std::string service = std::to_string(port);
-  int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-  if (rc != 0) {
-    bind_failed(address, std::string("failed to lookup address information: ") + gai_strerror(rc));
-  }
-  std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> guard(found, &::freeaddrinfo);
-  if (found == nullptr) bind_failed(address, "could not resolve to any address");
-  for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
-    int fd = listen_on(a->ai_addr, a->ai_addrlen, err);
-    if (fd >= 0) return fd;
-  }
-  bind_failed(address, os_error_text(err));
-}
-
-// Accepts for ever; each connection becomes a coroutine on its own strand of
-// the shared io_context. The loop itself has one operation pending at a time,
-// so it needs no strand.
-asio::awaitable<void> accept_loop(tcp::acceptor& acceptor, ToolFilter filter) {
-  asio::io_context& context = static_cast<asio::io_context&>(acceptor.get_executor().context());
-  asio::steady_timer pause(acceptor.get_executor());
+// Accepts for ever; each connection becomes a coroutine on the chosen
+// worker's io_context.
+Task<void> accept_loop(Acceptor& acceptor, Workers workers, ToolFilter filter) {
+  std::size_t next = 0;
+  Timer pause(acceptor.get_executor());
   for (;;) {
-    auto [ec, socket] = co_await acceptor.async_accept(asio::make_strand(context), use_ec);
+    Worker& worker = next_worker(workers, next);
+    auto [ec, socket] = co_await acceptor.async_accept(worker.context.get_executor(), use_ec);
     if (ec) {
       if (ec == asio::error::connection_refused || ec == asio::error::connection_aborted ||
           ec == asio::error::connection_reset) {
@@ -378,8 +319,8 @@ asio::awaitable<void> accept_loop(tcp::acceptor& acceptor, ToolFilter filter) {
       continue;
     }
     socket.set_option(tcp::no_delay(true), ec);
-    auto strand = socket.get_executor();
-    asio::co_spawn(strand, session(beast::tcp_stream(std::move(socket)), filter),
+    auto executor = socket.get_executor();
+    asio::co_spawn(executor, session(Stream(std::move(socket)), filter),
                    [](std::exception_ptr error) {
                      // A connection that fails in an unforeseen way ends alone.
                      if (!error) return;
@@ -391,13 +332,6 @@ asio::awaitable<void> accept_loop(tcp::acceptor& acceptor, ToolFilter filter) {
                      }
                    });
   }
-}
-
-[[noreturn]] void fatal(std::string_view message, std::string_view cause) {
-  std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(message.size()), message.data(),
-               static_cast<int>(cause.size()), cause.data());
-  std::fflush(stdout);
-  std::exit(101);
 }
 
 }  // namespace
@@ -413,37 +347,44 @@ void run_server(std::string host, std::uint16_t port, unsigned worker_threads, T
   // heaps go back through malloc_trim after a large request.
   ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(TRIM_AFTER));
   ::mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
-  // The calling thread is one of the workers.
-  asio::io_context context{static_cast<int>(worker_threads)};
+  std::vector<std::unique_ptr<Worker>> workers;
+  std::vector<std::thread> threads;
+  try {
+    for (unsigned i = 0; i < worker_threads; ++i) workers.push_back(std::make_unique<Worker>());
+  } catch (const std::exception& e) {
+    log::fatal("failed to build tokio runtime", e.what());
+  }
   sockaddr_storage bound{};
   socklen_t bound_len = sizeof bound;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &bound_len);
-  tcp::acceptor acceptor(context, bound.ss_family == AF_INET6 ? tcp::v6() : tcp::v4(), fd);
+  Acceptor acceptor(workers[0]->context.get_executor(),
+                    bound.ss_family == AF_INET6 ? tcp::v6() : tcp::v4(), fd);
   log::event(log::Level::info, "pelloriand_server",
              fmt::format("Pelloriand API listening on http://{} (localhost only)", address));
-  // The accept loop always has an operation pending, so the workers never run
-  // out of work; it ends only by an exception, which ends the process.
-  asio::co_spawn(context, accept_loop(acceptor, filter), [](std::exception_ptr error) {
-    try {
-      if (error) std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-      fatal("server error", e.what());
+  // The accept loop ends only by an exception, which ends the process with
+  // its cause.
+  asio::co_spawn(workers[0]->context, accept_loop(acceptor, workers, filter),
+                 [](std::exception_ptr error) {
+                   try {
+                     if (error) std::rethrow_exception(error);
+                     log::fatal("server error", "the accept loop ended");
+                   } catch (const std::exception& e) {
+                     log::fatal("server error", e.what());
+                   }
+                 });
+  // The calling thread is the first worker.
+  try {
+    for (unsigned i = 1; i < worker_threads; ++i) {
+      threads.emplace_back([&worker = *workers[i], &workers] { run_worker(worker, workers); });
     }
-  });
-  // Started once the loop has work pending: a worker that found the context
-  // idle would stop it for all.
-  std::vector<std::thread> threads;
-  try {
-    for (unsigned i = 1; i < worker_threads; ++i) threads.emplace_back([&context] { context.run(); });
   } catch (const std::exception& e) {
-    fatal("failed to build tokio runtime", e.what());
+    log::fatal("failed to build tokio runtime", e.what());
   }
   try {
-    context.run();
+    run_worker(*workers[0], workers);
   } catch (const std::exception& e) {
-    fatal("server error", e.what());
+    log::fatal("server error", e.what());
   }
-  fatal("server error", "the accept loop ended");
 }
 
 }  // namespace pelloriand::server

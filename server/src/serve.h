@@ -1,5 +1,5 @@
-// Binding the listener and serving connections: one io_context run by all the
-// worker threads, every connection a coroutine on its own strand.
+// Binding the listener and serving connections: an io_context per worker
+// thread, and idle workers serving the connections of one held up in a tool.
 #pragma once
 
 #include <cstdint>

@@ -9,9 +9,9 @@
 #include <cmath>
 #include <ctime>
 
-#include "pelloriand/json_string.h"
 #include "log.h"
 #include "pelloriand/decimal.h"
+#include "pelloriand/json_string.h"
 
 namespace pelloriand::server {
 
@@ -157,6 +157,14 @@ bool is_json_content_type(std::string_view value) {
   if (iequals(subtype, "json")) return true;
   std::size_t plus = subtype.rfind('+');
   return plus != std::string_view::npos && iequals(subtype.substr(plus + 1), "json");
+}
+
+Admission admit_convert(const ConvertHead& head) {
+  if (!head.content_type || !is_json_content_type(*head.content_type)) {
+    return {415, REJECT_CONTENT_TYPE};
+  }
+  if (head.content_length && *head.content_length > BODY_LIMIT) return {413, REJECT_TOO_LARGE};
+  return {0, {}, head.expect_continue && !head.body_complete};
 }
 
 void reject(Response& response, int status, std::string_view body) {

@@ -76,6 +76,28 @@ inline constexpr std::string_view REJECT_TOO_LARGE =
     "Failed to buffer the request body: length limit exceeded";
 inline constexpr std::uint64_t BODY_LIMIT = 2 * 1024 * 1024;
 
+// ConvertHead, Admission, admit_convert
+//
+// What POST /v1/convert does once its header is read, before any of the body:
+// refuse at once (415 when the first Content-Type is missing or not JSON,
+// checked first; 413 when the declared length is over BODY_LIMIT), or read
+// the body, first writing "100 Continue" when the client waits for it and
+// the body is not already complete.
+struct ConvertHead {
+  std::optional<std::string_view> content_type;  // the first Content-Type value
+  std::optional<std::uint64_t> content_length;
+  bool expect_continue = false;  // "Expect: 100-continue"
+  bool body_complete = false;    // nothing left to read (no body, or all of it buffered)
+};
+
+struct Admission {
+  int status = 0;           // 415 or 413; 0: read the body
+  std::string_view reason;  // the rejection body
+  bool send_continue = false;
+};
+
+[[nodiscard]] Admission admit_convert(const ConvertHead& head);
+
 // Fills `response` with a plain-text rejection and logs it at TRACE.
 void reject(Response& response, int status, std::string_view body);
 
