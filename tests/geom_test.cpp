@@ -288,8 +288,8 @@ TEST(Geom, BufferPolygonsGrowByTheRadius) {
             "Radius or coordinates too large to buffer a Polygon");
 }
 
-// 3,000 vertices make 6,000 pieces, enough for the union to run on several
-// threads: the result must still be one ring around the grown circle.
+// 3,000 vertices make 6,000 pieces, united over many levels of the pairwise
+// cascade: the result must still be one ring around the grown circle.
 TEST(Geom, BufferOfALargeRingIsOnePiece) {
   std::string ring;
   for (int i = 0; i <= 3000; ++i) {
