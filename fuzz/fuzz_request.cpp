@@ -1,0 +1,101 @@
+// libFuzzer target over the ConversionRequest reader, the body reader of
+// POST /v1/convert. Besides crashes it checks what the service relies on:
+//   - a refusal is a 400 or a 422 with a reason;
+//   - an accepted body hands on valid UTF-8 only;
+//   - reading into a request that holds an earlier body's values gives the
+//     same result as reading into a fresh one (the service reuses one);
+//   - an accepted request, written back as JSON in the object and in the
+//     array form, reads back to the same request.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "pelloriand/json_string.h"
+#include "pelloriand/text.h"
+#include "request.h"
+
+namespace {
+
+using pelloriand::server::ConversionRequest;
+using pelloriand::server::read_conversion_request;
+using pelloriand::server::RequestError;
+
+[[noreturn]] void fail(const char* what, std::string_view body) {
+  std::fprintf(stderr, "%s\nbody: %.*s\n", what, static_cast<int>(body.size()), body.data());
+  std::abort();
+}
+
+bool same(const ConversionRequest& a, const ConversionRequest& b) {
+  return a.tool == b.tool && a.input == b.input && a.options == b.options;
+}
+
+bool all_utf8(const ConversionRequest& r) {
+  using pelloriand::text::is_valid_utf8;
+  if (!is_valid_utf8(r.tool) || !is_valid_utf8(r.input)) return false;
+  if (!r.options) return true;
+  for (const auto& [name, value] : *r.options) {
+    if (!is_valid_utf8(name) || !is_valid_utf8(value)) return false;
+  }
+  return true;
+}
+
+std::string quoted(std::string_view text) {
+  std::string out;
+  pelloriand::json::write_json_string(text, out);
+  return out;
+}
+
+std::string options_json(const ConversionRequest& r) {
+  if (!r.options) return "null";
+  std::string out = "{";
+  for (const auto& [name, value] : *r.options) {
+    if (out.size() > 1) out += ',';
+    out += quoted(name) + ':' + quoted(value);
+  }
+  return out + '}';
+}
+
+std::string object_json(const ConversionRequest& r) {
+  return "{\"tool\":" + quoted(r.tool) + ",\"input\":" + quoted(r.input) +
+         ",\"options\":" + options_json(r) + '}';
+}
+
+std::string array_json(const ConversionRequest& r) {
+  return '[' + quoted(r.tool) + ',' + quoted(r.input) + ',' + options_json(r) + ']';
+}
+
+void check_reads_back(const std::string& json, const ConversionRequest& want) {
+  ConversionRequest again;
+  if (read_conversion_request(json, again)) fail("written-back request refused", json);
+  if (!same(again, want)) fail("written-back request reads differently", json);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view body(reinterpret_cast<const char*>(data), size);
+  ConversionRequest fresh;
+  const std::optional<RequestError> error = read_conversion_request(body, fresh);
+
+  ConversionRequest reused{"earlier tool", "earlier input", pelloriand::ToolOptions{{"a", "b"}}};
+  const std::optional<RequestError> again = read_conversion_request(body, reused);
+  if (error.has_value() != again.has_value()) fail("outcome depends on the earlier request", body);
+
+  if (error) {
+    if (error->status != 400 && error->status != 422) fail("refused with another status", body);
+    if (error->status != again->status || error->detail != again->detail) {
+      fail("refusal depends on the earlier request", body);
+    }
+    if (error->detail.empty()) fail("refused without a reason", body);
+    return 0;
+  }
+  if (!same(fresh, reused)) fail("values depend on the earlier request", body);
+  if (!all_utf8(fresh)) fail("accepted text that is not UTF-8", body);
+  check_reads_back(object_json(fresh), fresh);
+  check_reads_back(array_json(fresh), fresh);
+  return 0;
+}
