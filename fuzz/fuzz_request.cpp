@@ -5,7 +5,10 @@
 //   - reading into a request that holds an earlier body's values gives the
 //     same result as reading into a fresh one (the service reuses one);
 //   - an accepted request, written back as JSON in the object and in the
-//     array form, reads back to the same request.
+//     array form, reads back to the same request;
+//   - a body that a general JSON parser (Boost.JSON) reads as a request of
+//     the right shape is accepted, with the same values.
+#include <boost/json/parse.hpp>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -74,6 +77,65 @@ void check_reads_back(const std::string& json, const ConversionRequest& want) {
   if (!same(again, want)) fail("written-back request reads differently", json);
 }
 
+// Whether the body may name a request member twice, plainly or through an
+// escape: a general parser keeps the last of duplicate keys, the reader refuses
+// them, so such bodies are left out of the comparison.
+bool may_repeat_a_member(std::string_view body) {
+  if (body.find("\\u") != std::string_view::npos) return true;
+  for (std::string_view name : {"\"tool\"", "\"input\"", "\"options\""}) {
+    const std::size_t first = body.find(name);
+    if (first != std::string_view::npos && body.find(name, first + 1) != std::string_view::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool read_string(const boost::json::value* v, std::string& out) {
+  if (v == nullptr || !v->is_string()) return false;
+  out = v->get_string();
+  return true;
+}
+
+// "options" as the reader keeps it: absent or null is none; false when it is
+// neither that nor a map of strings.
+bool read_options(const boost::json::value* v, std::optional<pelloriand::ToolOptions>& out) {
+  if (v == nullptr || v->is_null()) return true;
+  if (!v->is_object()) return false;
+  pelloriand::ToolOptions map;
+  for (const auto& member : v->get_object()) {
+    if (!member.value().is_string()) return false;
+    map.insert_or_assign(std::string(member.key()), std::string(member.value().get_string()));
+  }
+  out = std::move(map);
+  return true;
+}
+
+// The request a general JSON parser finds in the body, when there is one.
+std::optional<ConversionRequest> general_reading(std::string_view body) {
+  if (may_repeat_a_member(body)) return std::nullopt;
+  boost::system::error_code ec;
+  const boost::json::value v = boost::json::parse(body, ec);
+  if (ec) return std::nullopt;
+  const boost::json::value* members[3] = {};
+  if (const boost::json::object* object = v.if_object()) {
+    members[0] = object->if_contains("tool");
+    members[1] = object->if_contains("input");
+    members[2] = object->if_contains("options");
+  } else if (const boost::json::array* array = v.if_array();
+             array != nullptr && (array->size() == 2 || array->size() == 3)) {
+    for (std::size_t i = 0; i < array->size(); ++i) members[i] = &(*array)[i];
+  } else {
+    return std::nullopt;
+  }
+  ConversionRequest r;
+  if (!read_string(members[0], r.tool) || !read_string(members[1], r.input) ||
+      !read_options(members[2], r.options)) {
+    return std::nullopt;
+  }
+  return r;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -84,6 +146,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ConversionRequest reused{"earlier tool", "earlier input", pelloriand::ToolOptions{{"a", "b"}}};
   const std::optional<RequestError> again = read_conversion_request(body, reused);
   if (error.has_value() != again.has_value()) fail("outcome depends on the earlier request", body);
+  if (const std::optional<ConversionRequest> general = general_reading(body)) {
+    if (error) fail("refused a request that a general JSON parser reads", body);
+    if (!same(fresh, *general)) fail("reads a request otherwise than a general JSON parser", body);
+  }
 
   if (error) {
     if (error->status != 400 && error->status != 422) fail("refused with another status", body);
