@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -77,16 +78,24 @@ void check_reads_back(const std::string& json, const ConversionRequest& want) {
   if (!same(again, want)) fail("written-back request reads differently", json);
 }
 
-// Whether the body may name a request member twice, plainly or through an
-// escape: a general parser keeps the last of duplicate keys, the reader refuses
-// them, so such bodies are left out of the comparison.
-bool may_repeat_a_member(std::string_view body) {
-  if (body.find("\\u") != std::string_view::npos) return true;
-  for (std::string_view name : {"\"tool\"", "\"input\"", "\"options\""}) {
-    const std::size_t first = body.find(name);
-    if (first != std::string_view::npos && body.find(name, first + 1) != std::string_view::npos) {
+// Whether some key may occur twice in the body, in any object, spelled alike
+// or through escapes: a general parser keeps the last of duplicate keys, where
+// the reader refuses a repeated member and reads every option value, so such
+// bodies are left out of the comparison. Called only on text that parsed as
+// JSON, where every string is closed and one followed by a colon is a key.
+bool may_repeat_a_key(std::string_view body) {
+  std::set<std::string_view> keys;
+  for (std::size_t open = body.find('"'); open != std::string_view::npos;
+       open = body.find('"', open)) {
+    std::size_t close = open + 1;
+    while (body[close] != '"') close += body[close] == '\\' ? 2 : 1;
+    const std::string_view text = body.substr(open + 1, close - open - 1);
+    const std::size_t after = body.find_first_not_of(" \t\n\r", close + 1);
+    const bool is_key = after != std::string_view::npos && body[after] == ':';
+    if (is_key && (text.find('\\') != std::string_view::npos || !keys.insert(text).second)) {
       return true;
     }
+    open = close + 1;
   }
   return false;
 }
@@ -113,10 +122,9 @@ bool read_options(const boost::json::value* v, std::optional<pelloriand::ToolOpt
 
 // The request a general JSON parser finds in the body, when there is one.
 std::optional<ConversionRequest> general_reading(std::string_view body) {
-  if (may_repeat_a_member(body)) return std::nullopt;
   boost::system::error_code ec;
   const boost::json::value v = boost::json::parse(body, ec);
-  if (ec) return std::nullopt;
+  if (ec || may_repeat_a_key(body)) return std::nullopt;
   const boost::json::value* members[3] = {};
   if (const boost::json::object* object = v.if_object()) {
     members[0] = object->if_contains("tool");
