@@ -2,10 +2,12 @@
 # what is missing first.
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR     ?= build-fuzz
+FUZZ_SECONDS ?= 300
 JOBS         ?= $(shell nproc)
 CMAKE_FLAGS  ?=
 
-.PHONY: all deps build run test sanitize bench clean
+.PHONY: all deps build run test sanitize bench fuzz-build fuzz fuzz-smoke clean
 
 all: build
 
@@ -35,5 +37,21 @@ sanitize: deps $(SANITIZE_DIR)/build.ninja
 bench: deps build
 	./$(BUILD_DIR)/bench/pelloriand-bench $(BENCH_ARGS)
 
+# The fuzz targets need clang-14 and its runtimes (fuzz/README.md); each runs
+# FUZZ_SECONDS over a corpus seeded from the tests and docs/tools.md.
+$(FUZZ_DIR)/build.ninja:
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLORIAND_FUZZ=ON $(CMAKE_FLAGS)
+
+fuzz-build: deps $(FUZZ_DIR)/build.ninja
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzzers
+	python3 fuzz/make-corpus $(FUZZ_DIR)/corpus
+
+fuzz: fuzz-build
+	fuzz/run $(FUZZ_DIR) run_tool $(FUZZ_SECONDS)
+	fuzz/run $(FUZZ_DIR) request $(FUZZ_SECONDS)
+
+fuzz-smoke:
+	$(MAKE) fuzz FUZZ_SECONDS=60
+
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

@@ -7,7 +7,9 @@
 // operation measures it (UTM metres for geographic input).
 // Boost.Geometry's overlay code trips g++ 12's flow analysis with false
 // "may be used uninitialized" reports from inside its own headers.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #include <fmt/format.h>
 
