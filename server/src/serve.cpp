@@ -255,12 +255,20 @@ Task<bool> read_and_convert(Stream& stream, RequestParser& parser, Connection& c
   co_return true;
 }
 
-// Writes the answer in one piece; false when the client is gone.
+// Writes the answer in one piece; false when the client is gone. Most
+// answers fit in the socket's send buffer and go out in one non-blocking
+// write, with no timer to arm and no wait; the rest is written under the
+// write deadline.
 Task<bool> send_answer(Stream& stream, Connection& c, bool keep_alive) {
   c.out.clear();
   write_response(c.response, keep_alive, keep_alive && c.state.version == 10, c.out);
+  beast::error_code ec;
+  const std::size_t sent = stream.socket().write_some(asio::buffer(c.out), ec);
+  if (ec && ec != asio::error::would_block) co_return false;
+  if (sent == c.out.size()) co_return true;
   stream.expires_after(WRITE_TIMEOUT);
-  auto [ec, n] = co_await asio::async_write(stream, asio::buffer(c.out), use_ec);
+  std::size_t n = 0;
+  std::tie(ec, n) = co_await asio::async_write(stream, asio::buffer(c.out) + sent, use_ec);
   co_return !ec;
 }
 
@@ -319,6 +327,7 @@ Task<void> accept_loop(Acceptor& acceptor, Workers workers, ToolFilter filter) {
       continue;
     }
     socket.set_option(tcp::no_delay(true), ec);
+    socket.non_blocking(true, ec);  // for send_answer's first write
     auto executor = socket.get_executor();
     asio::co_spawn(executor, session(Stream(std::move(socket)), filter),
                    [](std::exception_ptr error) {
