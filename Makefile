@@ -1,5 +1,6 @@
-# The two commands a newcomer needs are `make run` and `make test`; both install
-# what is missing first.
+# The developers' interface; on a fresh machine `./setup` installs make and
+# the rest first (README). `run` builds without the tests, `test` with them,
+# in the same build directory.
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR     ?= build-fuzz
@@ -7,42 +8,44 @@ FUZZ_SECONDS ?= 300
 JOBS         ?= $(shell nproc)
 CMAKE_FLAGS  ?=
 
-.PHONY: all deps build run test sanitize bench fuzz-build fuzz fuzz-smoke clean
+CONFIGURE = cmake -S . -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+CTEST     = ctest --output-on-failure --no-tests=error -j $(JOBS) --test-dir
+
+.PHONY: all deps test-deps build run test sanitize bench fuzz-build fuzz fuzz-smoke clean
 
 all: build
 
 deps:
 	@bash scripts/install-deps
 
-$(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+test-deps:
+	@bash scripts/install-deps --test
 
-build: $(BUILD_DIR)/build.ninja
+build: test-deps
+	$(CONFIGURE) -B $(BUILD_DIR) -DPELLORIAND_TESTS=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: deps build
+run: deps
+	$(CONFIGURE) -B $(BUILD_DIR) -DPELLORIAND_TESTS=OFF
+	cmake --build $(BUILD_DIR) -j $(JOBS)
 	./$(BUILD_DIR)/server/pelloriand-server
 
-test: deps build
-	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+test: build
+	$(CTEST) $(BUILD_DIR)
 
-$(SANITIZE_DIR)/build.ninja:
-	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLORIAND_SANITIZE=ON $(CMAKE_FLAGS)
-
-sanitize: deps $(SANITIZE_DIR)/build.ninja
+sanitize: test-deps
+	$(CONFIGURE) -B $(SANITIZE_DIR) -DPELLORIAND_SANITIZE=ON
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
+	  $(CTEST) $(SANITIZE_DIR)
 
-bench: deps build
+bench: build
 	./$(BUILD_DIR)/bench/pelloriand-bench $(BENCH_ARGS)
 
 # The fuzz targets need clang-14 and its runtimes (fuzz/README.md); each runs
 # FUZZ_SECONDS over a corpus seeded from the tests and docs/tools.md.
-$(FUZZ_DIR)/build.ninja:
-	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLORIAND_FUZZ=ON $(CMAKE_FLAGS)
-
-fuzz-build: deps $(FUZZ_DIR)/build.ninja
+fuzz-build: test-deps
+	CC=clang-14 CXX=clang++-14 $(CONFIGURE) -B $(FUZZ_DIR) -DPELLORIAND_FUZZ=ON
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzzers
 	python3 fuzz/make-corpus $(FUZZ_DIR)/corpus
 

@@ -1,4 +1,5 @@
-// The calculating tools through run_tool: expression, unit and thermo.
+// The calculating tools through run_tool: expression, unit and thermo, on
+// typical inputs and on 2 MiB ones, the largest a request carries.
 #include <benchmark/benchmark.h>
 
 #include "pelloriand/tool.h"
@@ -39,12 +40,22 @@ void BM_ThermoGasDensity(benchmark::State& state) {
 }
 BENCHMARK(BM_ThermoGasDensity);
 
-void BM_MathLongSum(benchmark::State& state) {
-  std::string sum = "1";
-  while (sum.size() < static_cast<std::size_t>(state.range(0))) sum += "+1";
-  for (auto _ : state) benchmark::DoNotOptimize(run_tool("math", sum, nullptr));
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * sum.size()));
+// `head`, then `unit` repeated up to 2 MiB.
+std::string two_mib(std::string head, std::string_view unit) {
+  while (head.size() < (2u << 20)) head += unit;
+  return head;
 }
-BENCHMARK(BM_MathLongSum)->Arg(2 << 20);
+
+void run_huge(benchmark::State& state, std::string_view tool, const std::string& input) {
+  for (auto _ : state) benchmark::DoNotOptimize(run_tool(tool, input, nullptr));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * input.size()));
+}
+BENCHMARK_CAPTURE(run_huge, math_sum, "math", two_mib("1", "+1"))->Unit(benchmark::kMillisecond);
+// Every "1 c sat" is read and answered: the answer is as long as the input.
+BENCHMARK_CAPTURE(run_huge, thermo_states, "thermo", two_mib("water", " 1 c sat"))
+    ->Unit(benchmark::kMillisecond);
+// A million unknown units, refused with one sentence quoting them all.
+BENCHMARK_CAPTURE(run_huge, unit_words, "unit", two_mib("1 m", " m"))
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

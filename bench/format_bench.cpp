@@ -80,11 +80,13 @@ void BM_FormatTomlRead(benchmark::State& state) {
 }
 BENCHMARK(BM_FormatTomlRead);
 
-void BM_FormatJson2MiBToYaml(benchmark::State& state) {
+void BM_FormatJson2MiB(benchmark::State& state, const char* target) {
   static const std::string doc = records(std::size_t{2} << 20);
-  run_format(state, doc, "yaml");
+  run_format(state, doc, target);
 }
-BENCHMARK(BM_FormatJson2MiBToYaml)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FormatJson2MiB, yaml, "yaml")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FormatJson2MiB, json, "json")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FormatJson2MiB, csv, "csv")->Unit(benchmark::kMillisecond);
 
 void BM_FormatYaml2MiBToJson(benchmark::State& state) {
   const ToolOptions yaml{{"target", "yaml"}};
@@ -131,5 +133,63 @@ void BM_FormatYaml2MiBKeysToJson(benchmark::State& state) {
   run_format(state, doc, "json");
 }
 BENCHMARK(BM_FormatYaml2MiBKeysToJson)->Unit(benchmark::kMillisecond);
+
+// Inputs built to blow up a reader, each refused: a YAML alias bomb (10^26
+// nodes if expanded), JSON, YAML block and flow nesting 100,000 or 2,000 deep;
+// for TOML, dotted keys 100,000 long in every place a key goes and arrays
+// 100,000 deep.
+const std::string DOTTED = [] {
+  std::string s = "a";
+  for (int i = 0; i < 100000; ++i) s += ".a";
+  return s;
+}();
+const std::string DEEP_OPEN(100000, '[');
+const std::string DEEP_CLOSE(100000, ']');
+
+std::string alias_bomb() {
+  std::string bomb = "a: &a [x, x, x, x, x, x, x, x, x, x]\n";
+  for (char c = 'b'; c <= 'z'; ++c) {
+    bomb += std::string(1, c) + ": &" + c + " [";
+    for (int i = 0; i < 10; ++i) bomb += std::string(i ? ", *" : "*") + static_cast<char>(c - 1);
+    bomb += "]\n";
+  }
+  return bomb;
+}
+
+std::string block_nesting() {
+  std::string block;
+  for (std::size_t i = 0; i < 2000; ++i) block += std::string(i, ' ') + "a:\n";
+  return block;
+}
+
+void BM_FormatHostileYaml(benchmark::State& state, const std::string& input) {
+  const ToolOptions options{{"target", "json"}};
+  if (run_tool("format", input, &options).is_ok()) state.SkipWithError("read");
+  for (auto _ : state) benchmark::DoNotOptimize(run_tool("format", input, &options));
+}
+BENCHMARK_CAPTURE(BM_FormatHostileYaml, alias_bomb, alias_bomb())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FormatHostileYaml, flow_nesting, DEEP_OPEN + DEEP_CLOSE + "x")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FormatHostileYaml, block_nesting, block_nesting())
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FormatHostileYaml, braces,
+                  "k: " + std::string(100000, '{') + std::string(100000, '}'))
+    ->Unit(benchmark::kMillisecond);
+
+void BM_FormatHostileToml(benchmark::State& state, const std::string& input) {
+  if (tools::format::read_toml(input)) state.SkipWithError("read");
+  for (auto _ : state) benchmark::DoNotOptimize(tools::format::read_toml(input));
+}
+BENCHMARK_CAPTURE(BM_FormatHostileToml, table_header, "[" + DOTTED + "]\nx = 1")
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FormatHostileToml, inline_table_key, "[t]\nx = {" + DOTTED + " = 1}")
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FormatHostileToml, key, DOTTED + " = 1")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FormatHostileToml, array_nesting, "[t]\nx = " + DEEP_OPEN + DEEP_CLOSE)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FormatHostileToml, header_no_value, "[" + DOTTED + "]\nx = ")
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FormatHostileToml, nested_key, "[t]\nx = [{a = [{" + DOTTED + " = 1}]}]")
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

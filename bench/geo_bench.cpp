@@ -1,4 +1,5 @@
-// The coordinate tools on typical inputs, and the pair reader on a 2 MiB text.
+// The coordinate tools on typical inputs, and on 2 MiB hostile texts that each
+// tool refuses with its sentence.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -42,5 +43,32 @@ void BM_ParseCoordinatesDigits2MiB(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * (2 << 20));
 }
 BENCHMARK(BM_ParseCoordinatesDigits2MiB)->Unit(benchmark::kMillisecond);
+
+// A hostile input, checked once to be refused with `sentence`.
+void run_refused(benchmark::State& state, ToolResult (*tool)(std::string_view),
+                 const std::string& input, const std::string& sentence) {
+  if (tool(input).text() != sentence) state.SkipWithError(tool(input).text().c_str());
+  for (auto _ : state) benchmark::DoNotOptimize(tool(input));
+}
+
+const std::string DIGITS(2 << 20, '7');
+const std::string MANY_NUMBERS = [] {
+  std::string s;
+  for (int i = 0; i < 200000; ++i) s += "1.5x";
+  return s;
+}();
+
+BENCHMARK_CAPTURE(run_refused, dms_many_numbers, tools::dms_tool, MANY_NUMBERS + "N",
+                  "Expected lat,lng or DMS like 38°53′35″N 77°02′44″W")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run_refused, utm_digits, tools::utm_tool, DIGITS,
+                  "Expected lat,lng or UTM like 18S 322764 4314187")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run_refused, mgrs_many_numbers, tools::mgrs_tool, MANY_NUMBERS,
+                  "Expected MGRS like 18S UJ 2287 0696")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run_refused, pluscode_digits, tools::pluscode_tool, DIGITS,
+                  "Expected lat,lng or a plus code like 87G7PX7V+4J")
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

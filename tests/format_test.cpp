@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -172,7 +171,8 @@ TEST(Format, YamlWriter) {
        "\"line1\\nline2\"\n"
        "- \"12\"\n- \"+.5e3\"\n- \"-Infinity\"\n- \"NaN\"\n- \".x\"\n- \"0x\"\n- \"a#\"\n- "
        "\"it's\"\n"
-       "- \"%\"\n- \"b\\u0007\"\n- \"\\u0001\\u001b\\u007f\"\n- Yes please\n- \"~\"\n- \"n\"\n- 1_000"},
+       "- \"%\"\n- \"b\\u0007\"\n- \"\\u0001\\u001b\\u007f\"\n- Yes please\n- \"~\"\n- \"n\"\n- "
+       "1_000"},
       {R"({"k y": {"": 2.0, "q": 1e21}})", "yaml", "k y:\n  \"\": 2\n  q: 1e+21"},
       {R"(["0o17", "++1", "+.inf", "0o", "+x", "0.5.1"])", "yaml",
        "- \"0o17\"\n- \"++1\"\n- \"+.inf\"\n- 0o\n- +x\n- 0.5.1"},
@@ -229,8 +229,8 @@ class RandomDocuments {
 
   char32_t code_point() {
     static constexpr char32_t SPECIAL[] = {
-        0x09,   0x0A,   0x0B,   0x0C,   0x0D,   0x20,   0x85,   0xA0,   0x1680, 0x2000, 0x2007,
-        0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000, 0x00,   0x01,   0x07,   0x08,   0x1B,
+        0x09,   0x0A,   0x0B,   0x0C,   0x0D,   0x20,   0x85,   0xA0,   0x1680, 0x2000,  0x2007,
+        0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000, 0x00,   0x01,   0x07,   0x08,    0x1B,
         0x1F,   0x7F,   0x80,   0x84,   0x9F,   0xFEFF, 0xFFFD, 0xFFFE, 0xFFFF, 0x10FFFF};
     switch (below(4)) {
       case 0: {
@@ -248,10 +248,10 @@ class RandomDocuments {
 
   std::string text() {
     static constexpr const char* WORDS[] = {
-        "5",   "-3",    "+5",  "1.5", ".5",   "1e3",   "0x1F", "0o17", "true", "False", "null",
-        "~",   "yes",   "off", "y",   ".inf", "-.Inf", ".nan", "nan",  "Inf",  "-",     "---",
-        "...", "? a",   "a: b", "#c", "'",    "\"",    "@x",   "%x",   "&a",   "*a",    "!t",
-        "|",   "> x",   "[",   "{}",  ",",    "\\",    "`"};
+        "5",    "-3",  "+5",  "1.5", ".5",   "1e3",  "0x1F",  "0o17", "true", "False",
+        "null", "~",   "yes", "off", "y",    ".inf", "-.Inf", ".nan", "nan",  "Inf",
+        "-",    "---", "...", "? a", "a: b", "#c",   "'",     "\"",   "@x",   "%x",
+        "&a",   "*a",  "!t",  "|",   "> x",  "[",    "{}",    ",",    "\\",   "`"};
     std::string s;
     for (auto pieces = below(4); pieces > 0; --pieces) {
       if (below(3) == 0) {
@@ -325,8 +325,15 @@ TEST(Format, YamlQuotesWhatWouldNotReadBack) {
       // Line breaks to the reader even inside quotes, and characters it refuses
       // anywhere: escaped.
       {R"(["a\u0085b", "a \u2028 b", "\u2029", "x\u0080\u009f", "\ufffe\uffff"])", "yaml",
-       R"(- "a\u0085b")" "\n" R"(- "a \u2028 b")" "\n" R"(- "\u2029")" "\n"
-       R"(- "x\u0080\u009f")" "\n" R"(- "\ufffe\uffff")"},
+       R"(- "a\u0085b")"
+       "\n"
+       R"(- "a \u2028 b")"
+       "\n"
+       R"(- "\u2029")"
+       "\n"
+       R"(- "x\u0080\u009f")"
+       "\n"
+       R"(- "\ufffe\uffff")"},
       // Inside, other Unicode space and non-ASCII text stay plain.
       {R"(["a\u3000b", "\u00e9\ufeff"])", "yaml", "- a\u3000b\n- \u00e9\ufeff"},
   });
@@ -363,8 +370,7 @@ TEST(Format, RoundTrips) {
   EXPECT_EQ(run(run(with_null, "yaml").text(), "json").text(), run(with_null, "json").text());
 }
 
-TEST(Format, HostileInputIsRefusedQuickly) {
-  using Clock = std::chrono::steady_clock;
+TEST(Format, HostileInputIsRefused) {
   std::string bomb = "a: &a [x, x, x, x, x, x, x, x, x, x]\n";
   for (char c = 'b'; c <= 'z'; ++c) {
     bomb += std::string(1, c) + ": &" + c + " [";
@@ -382,18 +388,13 @@ TEST(Format, HostileInputIsRefusedQuickly) {
   for (const std::string& input :
        {bomb, std::string(depth, '[') + std::string(depth, ']') + "x", block,
         "k: " + std::string(depth, '{') + std::string(depth, '}')}) {
-    const auto start = Clock::now();
-    const ToolResult result = run(input, "json");
-    EXPECT_TRUE(result.text() == PARSE_ERROR) << input.substr(0, 60);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2)) << input.substr(0, 60);
+    EXPECT_TRUE(run(input, "json").text() == PARSE_ERROR) << input.substr(0, 60);
   }
   for (const std::string& input :
        {"[" + dotted() + "]\nx = 1", "[t]\nx = {" + dotted() + " = 1}", dotted() + " = 1",
         "[t]\nx = " + std::string(depth, '[') + std::string(depth, ']'),
         "[" + dotted() + "]\nx = ", "[t]\nx = [{a = [{" + dotted() + " = 1}]}]"}) {
-    const auto start = Clock::now();
     EXPECT_FALSE(format::read_toml(input).has_value()) << input.substr(0, 60);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2)) << input.substr(0, 60);
   }
   // Every line of the indented layouts is indented: 300,000 numbers 127 deep
   // would print some 76 MB from a 600 KB input.
@@ -414,27 +415,21 @@ TEST(Format, HostileInputIsRefusedQuickly) {
   EXPECT_TRUE(format::read_toml(deep + "1" + std::string(80, '}')).has_value());
 }
 
-TEST(Format, LargeDocumentConvertsFast) {
+TEST(Format, LargeDocumentConverts) {
   std::string doc = "[";
   while (doc.size() < (std::size_t{2} << 20) - 200) {
     if (doc.size() > 1) doc += ",";
     doc += R"({"id": 12345, "name": "item name", "tags": ["a", "b"], "v": 1.25, "ok": true})";
   }
   doc += "]";
-  std::string yaml;
+  std::string yaml, json;
   for (const char* target : {"yaml", "json", "csv"}) {
-    const auto start = std::chrono::steady_clock::now();
     const ToolResult result = run(doc, target);
-    const auto elapsed = std::chrono::steady_clock::now() - start;
     ASSERT_TRUE(result.is_ok()) << target;
     if (std::string_view(target) == "yaml") yaml = result.text();
-#if !defined(__SANITIZE_ADDRESS__)
-    EXPECT_LT(elapsed, std::chrono::milliseconds(300)) << target;
-#endif
+    if (std::string_view(target) == "json") json = result.text();
   }
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_TRUE(run(yaml, "json").is_ok());  // the same document, read back as YAML
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(run(yaml, "json").text(), json);  // the same document, read back as YAML
 }
 
 }  // namespace

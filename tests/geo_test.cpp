@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -317,9 +316,10 @@ TEST(GeodesicTool, DistanceAndBearing) {
       });
 }
 
-// Hostile inputs must answer with the tools' own sentences, quickly: the
-// coordinate reader tries every start byte, so its shared work must keep it
-// linear.
+// Hostile inputs must answer with the tools' own sentences. The coordinate
+// reader tries every start byte, so its shared work must keep it linear: a
+// quadratic reading of these runs for hours, far past the test's time limit
+// (bench/geo_bench.cpp times them).
 TEST(CoordinateTools, LargeInputsAnswerInLinearTime) {
   const std::string digits(2 << 20, '7');
   const std::string spaced_digits = digits + std::string(1 << 20, ' ') + "x";
@@ -330,7 +330,6 @@ TEST(CoordinateTools, LargeInputsAnswerInLinearTime) {
   separators += "N";
   const std::string fractions = "1." + std::string(1 << 20, '2') + "." + std::string(1 << 20, '3');
 
-  const auto started = std::chrono::steady_clock::now();
   EXPECT_FALSE(geo::parse_coordinates(digits));
   EXPECT_FALSE(geo::parse_coordinates(spaced_digits));
   EXPECT_FALSE(geo::parse_coordinates(separators));
@@ -351,9 +350,6 @@ TEST(CoordinateTools, LargeInputsAnswerInLinearTime) {
   // A pair far into a long text is still found.
   EXPECT_EQ(mercator_tool(separators + " 10, 20").text(),
             "mercator:  2,226,390, 1,118,890  (EPSG:3857, m)\nlat/lng:   10.000000, 20.000000");
-  const auto elapsed = std::chrono::steady_clock::now() - started;
-  // Linear work is tens of milliseconds even under sanitizers; quadratic is hours.
-  EXPECT_LT(elapsed, std::chrono::seconds(20));
 }
 
 }  // namespace

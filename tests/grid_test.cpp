@@ -1,7 +1,6 @@
 // UTM / MGRS grid helpers and the utm, mgrs and pluscode tools.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <algorithm>
 #include <cmath>
 #include <random>
@@ -323,7 +322,8 @@ TEST(MgrsTool, EveryCutOfAForwardReferenceReadsBack) {
   for (int i = 0; i < 1500; ++i) {
     const double edge = -80.0 + 8.0 * static_cast<double>(i % 21);
     points.emplace_back(uniform(-80, 84), uniform(-180, 180));
-    points.emplace_back(std::clamp(edge + uniform(-0.6, 0.6), -80.0, 83.999999), uniform(-180, 180));
+    points.emplace_back(std::clamp(edge + uniform(-0.6, 0.6), -80.0, 83.999999),
+                        uniform(-180, 180));
     points.emplace_back(uniform(55.5, 64.5), uniform(2.5, 12.5));
     points.emplace_back(uniform(71.5, 83.999999), uniform(-0.5, 42.5));
   }
@@ -332,7 +332,8 @@ TEST(MgrsTool, EveryCutOfAForwardReferenceReadsBack) {
         number::format_decimals(lat, 6) + ", " + number::format_decimals(lng, 6);
     const std::string forward = mgrs_tool(input).text();
     ASSERT_EQ(forward.substr(0, 10), "mgrs:     ") << input;
-    const std::string reference = forward.substr(10, forward.find('\n') - 10);  // "18SUJ 23394 07395"
+    const std::string reference =
+        forward.substr(10, forward.find('\n') - 10);  // "18SUJ 23394 07395"
     const std::size_t gap = reference.find(' ');
     const std::string head = reference.substr(0, gap);
     const std::string e = reference.substr(gap + 1, 5), n = reference.substr(gap + 7, 5);
@@ -435,7 +436,6 @@ TEST(GridTools, LargeInputsAnswerWithTheirSentences) {
   const std::string digits(2 << 20, '7');
   std::string many_numbers;
   for (int i = 0; i < 200000; ++i) many_numbers += "1.5x";
-  const auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(utm_tool(digits).text(), "Expected lat,lng or UTM like 18S 322764 4314187");
   EXPECT_EQ(utm_tool("18 " + digits + " 0").text(), "Easting/northing out of range");
   EXPECT_EQ(utm_tool(many_numbers).text(), "Expected lat,lng or UTM like 18S 322764 4314187");
@@ -449,7 +449,6 @@ TEST(GridTools, LargeInputsAnswerWithTheirSentences) {
             "center:   15.263156, -74.736833\ncell:     ±1 m");
   EXPECT_EQ(pluscode_tool("Infinity, NaN").text(),
             "Expected lat,lng or a plus code like 87G7PX7V+4J");
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
 }
 
 // Forward then reverse through the tools' own texts: the metre reference
