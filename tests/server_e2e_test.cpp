@@ -616,6 +616,47 @@ TEST(Concurrency, BusyConnectionHoldsBackNoOtherClient) {
   for (int fd : fds) ::close(fd);
 }
 
+// Tool calls on both workers at once, each worker also serving the other's
+// connections meanwhile: every request is answered.
+TEST(Concurrency, ToolCallsOnEveryWorkerAllAnswer) {
+  int port = free_port();
+  Server s({{"PELLORIAND_PORT", std::to_string(port)},
+            {"NO_COLOR", "1"},
+            {"TOKIO_WORKER_THREADS", "2"}});
+  std::string polygon = R"({"type":"Polygon","coordinates":[[)";
+  for (int i = 0; i <= 4000; ++i) {
+    const double t = 2 * 3.141592653589793 * (i % 4000) / 4000;
+    polygon += (i > 0 ? ",[" : "[") + std::to_string(1000 + 500 * std::cos(t)) + "," +
+               std::to_string(1000 + 300 * std::sin(t)) + "]";
+  }
+  std::string body = R"({"tool":"geom","options":{"target":"buffer"},"input":)";
+  pelloriand::json::write_json_string(polygon + "]]} 5", body);
+  body += "}";
+  const std::string heavy = post(body);
+  const std::string light = post(R"({"tool":"math","input":"1+2*3"})");
+  constexpr int CLIENTS = 8;
+  constexpr int ROUNDS = 12;
+  std::atomic<int> answered{0};
+  {
+    std::vector<std::jthread> clients;
+    for (int k = 0; k < CLIENTS; ++k) {
+      clients.emplace_back([&, k] {
+        const int fd = connect_to(port);
+        if (fd < 0) return;
+        std::string pending;
+        for (int r = 0; r < ROUNDS; ++r) {
+          send_all(fd, (r + k) % 3 == 0 ? heavy : light);
+          auto a = read_answer(fd, pending);
+          if (!a || a->status != 200) break;
+          ++answered;
+        }
+        ::close(fd);
+      });
+    }
+  }
+  EXPECT_EQ(answered.load(), CLIENTS * ROUNDS);
+}
+
 TEST(StartUp, BannerColoursAndFilter) {
   for (const char* no_color : {"", "1"}) {
     int port = free_port();

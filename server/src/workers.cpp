@@ -1,7 +1,7 @@
 #include "workers.h"
 
-#include <array>
 #include <boost/system/error_code.hpp>
+#include <thread>
 
 namespace pelloriand::server {
 namespace {
@@ -16,35 +16,68 @@ std::int64_t steady_now() {
       .count();
 }
 
-// The runner locks this thread holds: its own worker's first, then the one it
-// is helping, if any.
-struct HeldRunners {
-  std::array<Worker*, 2> workers{};
-  std::size_t count = 0;
+// This thread's runner locks: its own worker's, and the one it is helping,
+// if any. `current` is the worker whose handler runs now: the only lock a
+// thread back from a tool call waits for, so that it never waits while
+// holding another.
+struct ThreadLocks {
+  Worker* own = nullptr;
+  Worker* helped = nullptr;
+  Worker* current = nullptr;
+  bool own_held = false;
+  bool helped_held = false;
 
-  // `worker`'s lock is already this thread's.
-  void add(Worker& worker) {
+  bool& held(const Worker& worker) { return &worker == own ? own_held : helped_held; }
+
+  // Blocks until `worker`'s lock is this thread's; whoever helps it lets go
+  // after its current slice once it sees `waiting`.
+  void take(Worker& worker) {
+    worker.waiting.fetch_add(1);
+    worker.runner.lock();
+    worker.waiting.fetch_sub(1);
     worker.released_at.store(0, std::memory_order_relaxed);
-    workers[count++] = &worker;
+    held(worker) = true;
   }
-  void let_go() {
-    --count;
-    workers[count]->runner.unlock();
+  void release(Worker& worker, std::int64_t now) {
+    worker.released_at.store(now, std::memory_order_relaxed);
+    held(worker) = false;
+    worker.runner.unlock();
   }
 };
-thread_local HeldRunners held;
+thread_local ThreadLocks locks;
 
 // Runs the handlers of `other`, whose thread is inside a tool call, until a
-// thread back from a tool call wants its lock; this worker's own
-// connections are served between slices.
+// thread back from a tool call wants either lock; this worker's own
+// connections are served between slices. A tool call in either context
+// ends the help, since the call let go of both locks.
 void help(Worker& self, Worker& other) {
   if (!other.runner.try_lock()) return;
-  held.add(other);
-  while (other.waiting.load() == 0) {
+  other.released_at.store(0, std::memory_order_relaxed);
+  locks.helped = &other;
+  locks.helped_held = true;
+  while (other.waiting.load() == 0 && self.waiting.load() == 0) {
+    locks.current = &other;
     other.context.run_one_for(1ms);
+    locks.current = &self;
+    if (!locks.own_held) break;
     self.context.poll();
+    if (!locks.helped_held) break;
   }
-  held.let_go();
+  if (locks.helped_held) {
+    locks.helped_held = false;
+    other.runner.unlock();
+  }
+  locks.helped = nullptr;
+  if (!locks.own_held) locks.take(self);
+}
+
+// Lets a thread back from a tool call in this worker's context finish its
+// handler there, then takes the lock again.
+void hand_over(Worker& self) {
+  if (self.waiting.load() == 0) return;
+  locks.release(self, 0);
+  while (self.waiting.load() != 0) std::this_thread::yield();
+  locks.take(self);
 }
 
 // Stops the run() of the worker's own thread every HELP_AFTER, so that it
@@ -54,7 +87,7 @@ void help(Worker& self, Worker& other) {
 void tick(Worker& self) {
   self.tick.expires_after(HELP_AFTER);
   self.tick.async_wait([&self](const boost::system::error_code&) {
-    if (held.count == 1 && held.workers[0] == &self) self.context.stop();
+    if (locks.own == &self && locks.helped == nullptr) self.context.stop();
     tick(self);
   });
 }
@@ -68,24 +101,12 @@ bool Worker::needs_help(std::int64_t now) const {
 
 ToolCall::ToolCall() {
   const std::int64_t now = steady_now();
-  for (std::size_t i = 0; i < held.count; ++i) {
-    held.workers[i]->released_at.store(now, std::memory_order_relaxed);
-    held.workers[i]->runner.unlock();
-  }
+  if (locks.own_held) locks.release(*locks.own, now);
+  if (locks.helped_held) locks.release(*locks.helped, now);
 }
 
 ToolCall::~ToolCall() {
-  Worker** workers = held.workers.data();
-  for (std::size_t i = 0; i < held.count; ++i) workers[i]->waiting.fetch_add(1);
-  if (held.count == 2) {
-    std::lock(workers[0]->runner, workers[1]->runner);
-  } else if (held.count == 1) {
-    workers[0]->runner.lock();
-  }
-  for (std::size_t i = 0; i < held.count; ++i) {
-    workers[i]->released_at.store(0, std::memory_order_relaxed);
-    workers[i]->waiting.fetch_sub(1);
-  }
+  if (locks.current != nullptr) locks.take(*locks.current);
 }
 
 Worker& next_worker(Workers workers, std::size_t& next) {
@@ -101,12 +122,14 @@ Worker& next_worker(Workers workers, std::size_t& next) {
 }
 
 void run_worker(Worker& self, Workers workers) {
-  self.runner.lock();
-  held.add(self);
+  locks.own = &self;
+  locks.current = &self;
+  locks.take(self);
   tick(self);
   for (;;) {
     self.context.run();
     self.context.restart();
+    hand_over(self);
     const std::int64_t now = steady_now();
     for (const auto& other : workers) {
       if (other.get() != &self && other->needs_help(now)) help(self, *other);
