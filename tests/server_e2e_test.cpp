@@ -547,6 +547,20 @@ TEST_F(Running, IdleConnectionIsClosed) {
   ::close(fd);
 }
 
+// POST /v1/convert buffering an ellipse of `vertices` vertices by 5 units.
+std::string buffer_request(int vertices) {
+  std::string polygon = R"({"type":"Polygon","coordinates":[[)";
+  for (int i = 0; i <= vertices; ++i) {
+    const double t = 2 * 3.141592653589793 * (i % vertices) / vertices;
+    polygon += (i > 0 ? ",[" : "[") + std::to_string(1000 + 500 * std::cos(t)) + "," +
+               std::to_string(1000 + 300 * std::sin(t)) + "]";
+  }
+  std::string body = R"({"tool":"geom","options":{"target":"buffer"},"input":)";
+  pelloriand::json::write_json_string(polygon + "]]} 5", body);
+  body += "}";
+  return post(body);
+}
+
 // A tool that runs long keeps one worker busy, not the clients that arrive
 // meanwhile. With two workers, one connection sends two heavy requests; once
 // the first is answered the second is running, and every client that
@@ -556,17 +570,8 @@ TEST(Concurrency, BusyConnectionHoldsBackNoOtherClient) {
   Server s({{"PELLORIAND_PORT", std::to_string(port)},
             {"NO_COLOR", "1"},
             {"TOKIO_WORKER_THREADS", "2"}});
-  // Buffering a 30,000-vertex ellipse: a large share of a second of work.
-  std::string polygon = R"({"type":"Polygon","coordinates":[[)";
-  for (int i = 0; i <= 30000; ++i) {
-    const double t = 2 * 3.141592653589793 * (i % 30000) / 30000;
-    polygon += (i > 0 ? ",[" : "[") + std::to_string(1000 + 500 * std::cos(t)) + "," +
-               std::to_string(1000 + 300 * std::sin(t)) + "]";
-  }
-  std::string body = R"({"tool":"geom","options":{"target":"buffer"},"input":)";
-  pelloriand::json::write_json_string(polygon + "]]} 5", body);
-  body += "}";
-  const std::string heavy = post(body);
+  // A large share of a second of work.
+  const std::string heavy = buffer_request(30000);
 
   // Connections are dealt to the two workers in turn: `busy` and `pinned`
   // share one, and `pinned` keeps its connection while `busy` works.
@@ -624,16 +629,7 @@ TEST(Concurrency, ToolCallsOnEveryWorkerAllAnswer) {
   Server s({{"PELLORIAND_PORT", std::to_string(port)},
             {"NO_COLOR", "1"},
             {"TOKIO_WORKER_THREADS", "2"}});
-  std::string polygon = R"({"type":"Polygon","coordinates":[[)";
-  for (int i = 0; i <= 4000; ++i) {
-    const double t = 2 * 3.141592653589793 * (i % 4000) / 4000;
-    polygon += (i > 0 ? ",[" : "[") + std::to_string(1000 + 500 * std::cos(t)) + "," +
-               std::to_string(1000 + 300 * std::sin(t)) + "]";
-  }
-  std::string body = R"({"tool":"geom","options":{"target":"buffer"},"input":)";
-  pelloriand::json::write_json_string(polygon + "]]} 5", body);
-  body += "}";
-  const std::string heavy = post(body);
+  const std::string heavy = buffer_request(4000);
   const std::string light = post(R"({"tool":"math","input":"1+2*3"})");
   constexpr int CLIENTS = 8;
   constexpr int ROUNDS = 12;
