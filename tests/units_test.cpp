@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -96,6 +98,14 @@ struct Row {
   std::string_view expected;
 };
 
+void expect_outputs(std::span<const Row> rows) {
+  for (const Row& row : rows) {
+    const ToolResult r = run_tool("unit", row.input, nullptr);
+    EXPECT_TRUE(r.is_ok()) << row.input << " -> " << r.text();
+    EXPECT_EQ(r.text(), row.expected) << row.input;
+  }
+}
+
 TEST(Units, Conversions) {
   const Row rows[] = {
       {"5 km mi", "3.106855961 mi"},
@@ -113,7 +123,6 @@ TEST(Units, Conversions) {
       {"2 lbs kg", "0.90718474 kg"},
       {"0x10 m ft", "52.49343832 ft"},
       {"1 m2 acres", "2.471053815e-4 acres"},
-      {"8000 MB b", "8 b"},  // typed "MB" is lower-cased to millibit
       {"3 milliliters l", "0.003 l"},
       // Offsets that cancel leave round-off, which reads as 0; tiny results of
       // plain factors stay.
@@ -125,10 +134,57 @@ TEST(Units, Conversions) {
       {"32.0018 fahrenheit celsius", "0.001 celsius"},
       {"1e-12 m km", "1.000000e-15 km"},
   };
-  for (const Row& row : rows) {
-    const ToolResult r = run_tool("unit", row.input, nullptr);
-    EXPECT_TRUE(r.is_ok()) << row.input << " -> " << r.text();
-    EXPECT_EQ(r.text(), row.expected) << row.input;
+  expect_outputs(rows);
+}
+
+// A name is looked up as typed before it is lower-cased, so names that differ
+// only in case keep their own units, and the answer prints the target in the
+// table's spelling.
+TEST(Units, NamesThatDifferOnlyInCase) {
+  const Row rows[] = {
+      {"1 Pm m", "1e+15 m"},
+      {"1 pm m", "1.000000e-12 m"},
+      {"1 Mm km", "1000 km"},
+      {"1 mm km", "1e-6 km"},
+      {"5 MB KB", "5000 KB"},
+      {"5 mb kb", "5e-6 kb"},
+      {"1 Mb kb", "1000 kb"},
+      {"1 PB GB", "1e+6 GB"},
+      {"1 Ms s", "1e+6 s"},
+      {"1 ms s", "0.001 s"},
+      {"1 S s", "1.000000e-13 s"},
+      {"1 M m", "1852 m"},
+      {"1 kWh J", "3.6e+6 J"},
+      {"1 Pa bar", "1e-5 bar"},
+      {"100 °C °F", "212 °F"},
+      {"100 F C", "37.77777778 C"},
+      {"1 L ml", "1000 ml"},
+      {"1 GHz Hz", "1e+9 Hz"},
+      {"1 mi US survey feet", "5279.98944 US survey feet"},
+      // Capitals with no entry of their own fall back to lower case, as before.
+      {"5 KM MI", "3.106855961 mi"},
+      {"2 LBS KG", "0.90718474 kg"},
+      {"1 Meters Miles", "6.213711922e-4 miles"},
+  };
+  expect_outputs(rows);
+}
+
+// Every name of the table is reachable as typed: a one-word name converts to
+// itself, and any name is a target printed as the table spells it.
+TEST(Units, EveryTableNameAsTyped) {
+  const std::vector<UnitAlias> table = build_unit_table();
+  std::map<Dimension, std::string> one_word;  // a source name per dimension
+  for (const UnitAlias& row : table) {
+    if (row.name.find(' ') == std::string::npos) one_word.emplace(row.unit.dimension, row.name);
+  }
+  for (const UnitAlias& row : table) {
+    const std::string& name = row.name;
+    if (name.find(' ') == std::string::npos) {
+      EXPECT_EQ(run_tool("unit", "1 " + name + " " + name, nullptr).text(), "1 " + name);
+    }
+    const ToolResult r =
+        run_tool("unit", "1 " + one_word[row.unit.dimension] + " " + name, nullptr);
+    EXPECT_TRUE(r.is_ok() && r.text().ends_with(" " + name)) << name << " -> " << r.text();
   }
 }
 
@@ -140,10 +196,11 @@ TEST(Units, Errors) {
       {"inf km mi", "\"inf\" is not a number"},
       {"5 m kg", "Cannot convert between different measures: m and kg"},
       {"5 kilograms m", "Cannot convert between different measures: kg and m"},
-      {"1 kWh J", "Unknown unit: \"kwh\""},
+      {"1 KWH J", "Unknown unit: \"kwh\""},  // neither as typed nor lower-cased
       {"1 square meter acres", "Unknown unit: \"square\""},
       {"1 m furlong", "Unknown unit: \"furlong\""},
-      {"1 °C K", "Unknown unit: \"°c\""},
+      {"1 °c K", "Unknown unit: \"°c\""},
+      {"1 K Pa", "Cannot convert between different measures: K and Pa"},
   };
   for (const Row& row : rows) {
     const ToolResult r = run_tool("unit", row.input, nullptr);

@@ -359,6 +359,13 @@ bool is_known_unit(std::string_view name) {
   return unit_symbol(name) != name || find_unit(name) != nullptr;
 }
 
+std::optional<std::string> resolve_name(std::string_view typed) {
+  if (is_known_unit(typed)) return std::string(typed);
+  std::string lower = text::to_lower(typed);
+  if (is_known_unit(lower)) return lower;
+  return std::nullopt;
+}
+
 }  // namespace pelloriand::units
 
 namespace pelloriand::tools {
@@ -398,16 +405,17 @@ ToolResult unit_tool(std::string_view input) {
   if (!v || !std::isfinite(*v)) {
     return ToolResult::error(fmt::format("\"{}\" is not a number", tokens[0]));
   }
-  const std::string from = text::to_lower(tokens[1]);
-  to = text::to_lower(to);
-  if (!is_known_unit(from)) return ToolResult::error(unknown_unit(from));
-  if (!is_known_unit(to)) return ToolResult::error(unknown_unit(to));
+  const std::optional<std::string> from = resolve_name(tokens[1]);
+  if (!from) return ToolResult::error(unknown_unit(text::to_lower(tokens[1])));
+  const std::optional<std::string> to_name = resolve_name(to);
+  if (!to_name) return ToolResult::error(unknown_unit(text::to_lower(to)));
+  to = *to_name;
 
-  const std::string_view a = unit_symbol(from);
+  const std::string_view a = unit_symbol(*from);
   const std::string_view b = unit_symbol(to);
   const UnitDef* u = find_unit(a);
   const UnitDef* w = find_unit(b);
-  if (u == nullptr) return ToolResult::error(unknown_unit(from));
+  if (u == nullptr) return ToolResult::error(unknown_unit(*from));
   if (w == nullptr) return ToolResult::error(unknown_unit(to));
   if (u->dimension != w->dimension) {
     // A bare "m" beside a time unit means minutes, not meters.

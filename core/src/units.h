@@ -93,4 +93,15 @@ struct UnitAlias {
 // the index.
 [[nodiscard]] bool is_known_unit(std::string_view name);
 
+// resolve_name
+//
+// The name the tool uses for a unit as the user typed it: the typed name when
+// it is known as typed, else its lower-cased form when that is known, else
+// none. Trying the typed spelling first keeps the case-only pairs apart ("Pm"
+// peta, "pm" pico; "MB" megabyte, "mb" millibit), while "KM" still finds "km".
+//
+// Example:
+//   *resolve_name("MB") == "MB";  *resolve_name("KM") == "km"
+[[nodiscard]] std::optional<std::string> resolve_name(std::string_view typed);
+
 }  // namespace pelloriand::units
