@@ -94,16 +94,6 @@ bool is_ascii(std::string_view s) {
   return true;
 }
 
-bool equals_ignoring_ascii_case(std::string_view s, std::string_view lower) {
-  if (s.size() != lower.size()) return false;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    char c = s[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
-
 // Correctly rounded double of a text already checked to be decimal (an
 // optional "-", digits, "." and exponent in a form from_chars reads). Values
 // beyond the range become ±inf or ±0, as rounding demands.
@@ -125,9 +115,9 @@ std::optional<double> parse_value(std::string_view v) {
     v.remove_prefix(1);
   }
   double value;
-  if (equals_ignoring_ascii_case(v, "inf") || equals_ignoring_ascii_case(v, "infinity")) {
+  if (text::ascii_iequals(v, "inf") || text::ascii_iequals(v, "infinity")) {
     value = std::numeric_limits<double>::infinity();
-  } else if (equals_ignoring_ascii_case(v, "nan")) {
+  } else if (text::ascii_iequals(v, "nan")) {
     value = std::numeric_limits<double>::quiet_NaN();
   } else {
     std::size_t i = 0, digits = 0;
@@ -199,12 +189,7 @@ class DefinitionKeys {
 
  private:
   static std::string lower_key(std::string_view key) {
-    if (!is_ascii(key)) return text::to_lower(key);
-    std::string out(key);
-    for (char& c : out) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
+    return is_ascii(key) ? text::to_ascii_lower(key) : text::to_lower(key);
   }
 
   std::vector<std::pair<std::string, std::string_view>> entries_;
@@ -504,22 +489,7 @@ ToolResult crs_tool(std::string_view input) {
   std::size_t code_count = 0;
 
   std::size_t pos = 0;
-  while (pos < trimmed.size()) {
-    std::size_t start = pos;
-    while (pos < trimmed.size()) {  // skip a run of white space
-      std::size_t next = pos;
-      if (!text::is_white_space(text::next_code_point(trimmed, next))) break;
-      pos = next;
-    }
-    start = pos;
-    while (pos < trimmed.size()) {
-      std::size_t next = pos;
-      if (text::is_white_space(text::next_code_point(trimmed, next))) break;
-      pos = next;
-    }
-    const std::string_view token = trimmed.substr(start, pos - start);
-    if (token.empty()) continue;
-
+  for (std::string_view token; !(token = text::next_token(trimmed, pos)).empty();) {
     std::string_view t = token;
     while (!t.empty() && t.back() == ',') t.remove_suffix(1);
     std::string u = upper_token(t);
