@@ -96,6 +96,7 @@ TEST(Text, ReadHex4CountsTheDigitsItRead) {
 
 TEST(Text, AsciiCaseFoldingLeavesOtherBytesAlone) {
   EXPECT_EQ(to_ascii_lower("Content-Length: ÉA[@]Z"), "content-length: Éa[@]z");
+  EXPECT_EQ(to_ascii_upper("epsg:4326 é`a{z}"), "EPSG:4326 é`A{Z}");
   EXPECT_TRUE(ascii_iequals("Keep-Alive", "keep-ALIVE"));
   EXPECT_TRUE(ascii_iequals("", ""));
   EXPECT_FALSE(ascii_iequals("keep", "keep-alive"));

@@ -108,12 +108,24 @@ void append_utf8(std::string& out, char32_t c);
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// to_ascii_lower
+// ascii_upper
 //
-// `s` with ascii_lower applied to each byte.
+// `c` with a to z mapped to A to Z; every other byte unchanged.
+[[nodiscard]] constexpr char ascii_upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// to_ascii_lower, to_ascii_upper
+//
+// `s` with ascii_lower or ascii_upper applied to each byte.
 [[nodiscard]] inline std::string to_ascii_lower(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = ascii_lower(c);
+  return out;
+}
+[[nodiscard]] inline std::string to_ascii_upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = ascii_upper(c);
   return out;
 }
 
