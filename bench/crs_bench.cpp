@@ -1,5 +1,5 @@
-// The crs tool: whole calls through run_tool (tokens, two definitions parsed,
-// one point transformed, the report printed) and the engine's pieces alone.
+// The crs tool: whole calls through run_tool (tokens, two parsed systems looked
+// up, one point transformed, the report printed) and the engine's pieces alone.
 #include <benchmark/benchmark.h>
 
 #include <string>

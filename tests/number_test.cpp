@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 
 namespace pelloriand::number {
 namespace {
@@ -234,6 +235,29 @@ TEST(FormatShortest, PlainAndExponentForms) {
       {123456789012345680000.0, "123456789012345680000"},
   };
   for (const Row& row : rows) EXPECT_EQ(format_shortest(row.x), row.text) << row.x;
+}
+
+TEST(AppendPlain, WritesEveryDigitWithoutAnExponent) {
+  struct Row {
+    double x;
+    std::string text;
+  };
+  const Row rows[] = {
+      {0, "0"},
+      {-0.0, "-0"},
+      {1200, "1200"},
+      {-1.5e-3, "-0.0015"},
+      {123.456, "123.456"},
+      {0.5, "0.5"},
+      {1e21, "1000000000000000000000"},
+      {DBL_MAX, "17976931348623157" + std::string(292, '0')},
+      {5e-324, "0." + std::string(323, '0') + "5"},
+  };
+  for (const Row& row : rows) {
+    std::string out = "=";
+    append_plain(out, decimal_digits(row.x));
+    EXPECT_EQ(out, "=" + row.text) << row.x;
+  }
 }
 
 TEST(FormatShortest, RoundTripsRandomDoubles) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tools/entries.h"
@@ -37,6 +40,114 @@ TEST(Text, Utf8WalkAndValidation) {
   for (std::string_view bad :
        {"\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xe2\x82", "\x80"}) {
     EXPECT_FALSE(is_valid_utf8(bad)) << bad;
+  }
+}
+
+// The boundaries of each row of the table of well-formed byte sequences in
+// Unicode 15, chapter 3, table 3-7: the first and last sequence a row allows,
+// and the bytes just outside them.
+TEST(Text, Utf8SequenceLengthFollowsTheWellFormedTable) {
+  struct Row {
+    std::string_view bytes;
+    std::size_t length;
+  };
+  const Row rows[] = {
+      {"\x7f", 1},
+      {"\x80", 0},
+      {"\xc1\xbf", 0},
+      {"\xc2\x80", 2},
+      {"\xdf\xbf", 2},
+      {"\xdf\xc0", 0},
+      {"\xe0\x9f\xbf", 0},
+      {"\xe0\xa0\x80", 3},
+      {"\xec\xbf\xbf", 3},
+      {"\xed\x9f\xbf", 3},
+      {"\xed\xa0\x80", 0},
+      {"\xee\x80\x80", 3},
+      {"\xef\xbf\xbf", 3},
+      {"\xf0\x8f\xbf\xbf", 0},
+      {"\xf0\x90\x80\x80", 4},
+      {"\xf3\xbf\xbf\xbf", 4},
+      {"\xf4\x8f\xbf\xbf", 4},
+      {"\xf4\x90\x80\x80", 0},
+      {"\xf5\x80\x80\x80", 0},
+      {"\xe2\x82", 0},
+      {"\xf0\x9f\x98", 0},
+      {"\xe2\x82\x41", 0},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(utf8_sequence_length(row.bytes, 0), row.length) << testing::PrintToString(row.bytes);
+  }
+  // Only the bytes from `pos` on count: "€" after "a" is whole, its tail is not.
+  EXPECT_EQ(utf8_sequence_length("a\xe2\x82\xac", 1), 3u);
+  EXPECT_EQ(utf8_sequence_length("a\xe2\x82\xac", 2), 0u);
+}
+
+TEST(Text, ReadHex4CountsTheDigitsItRead) {
+  std::uint32_t value = 0;
+  EXPECT_EQ(read_hex4("00e9", value), 4u);
+  EXPECT_EQ(value, 0xE9u);
+  EXPECT_EQ(read_hex4("D83Dx", value), 4u);  // only four are read
+  EXPECT_EQ(value, 0xD83Du);
+  EXPECT_EQ(read_hex4("12g4", value), 2u);  // stops at the first non-digit
+  EXPECT_EQ(read_hex4("ab", value), 2u);    // the text ends first
+  EXPECT_EQ(read_hex4("", value), 0u);
+}
+
+TEST(Text, AsciiCaseFoldingLeavesOtherBytesAlone) {
+  EXPECT_EQ(to_ascii_lower("Content-Length: ÉA[@]Z"), "content-length: Éa[@]z");
+  EXPECT_EQ(to_ascii_upper("epsg:4326 é`a{z}"), "EPSG:4326 é`A{Z}");
+  EXPECT_TRUE(ascii_iequals("Keep-Alive", "keep-ALIVE"));
+  EXPECT_TRUE(ascii_iequals("", ""));
+  EXPECT_FALSE(ascii_iequals("keep", "keep-alive"));
+  EXPECT_FALSE(ascii_iequals("É", "é"));  // C3 89 and C3 A9: bytes above 0x7F stay
+  EXPECT_FALSE(ascii_iequals("[", "{"));  // 0x5B and 0x7B differ by 32 too
+}
+
+TEST(Text, NextTokenSplitsAtEveryWhiteSpaceCharacter) {
+  const std::string_view s = " 12\u3000km\u00a0to\tmi \u2028";
+  std::vector<std::string_view> tokens;
+  std::size_t pos = 0;
+  for (std::string_view t; !(t = next_token(s, pos)).empty();) tokens.push_back(t);
+  EXPECT_EQ(tokens, (std::vector<std::string_view>{"12", "km", "to", "mi"}));
+  EXPECT_EQ(pos, s.size());
+  pos = 0;
+  EXPECT_EQ(next_token("\u200bx", pos), "\u200bx");  // U+200B is not White_Space
+}
+
+TEST(Text, ParseUnsignedReadsSettings) {
+  constexpr std::uint64_t MAX64 = ~std::uint64_t{0};
+  struct Row {
+    std::string_view text;
+    std::uint64_t max;
+    std::optional<std::uint64_t> value;
+    UnsignedError error;  // when there is no value
+  };
+  const Row rows[] = {
+      {"8080", 65535, 8080, {}},
+      {"+8080", 65535, 8080, {}},
+      {"0", 65535, 0, {}},
+      {"65535", 65535, 65535, {}},
+      {"00065535", 65535, 65535, {}},
+      {"65536", 65535, std::nullopt, UnsignedError::too_large},
+      {"9", 5, std::nullopt, UnsignedError::too_large},
+      {"18446744073709551615", MAX64, MAX64, {}},
+      {"18446744073709551616", MAX64, std::nullopt, UnsignedError::too_large},
+      {"", 65535, std::nullopt, UnsignedError::empty},
+      {"+", 65535, std::nullopt, UnsignedError::invalid_digit},
+      {"++1", 65535, std::nullopt, UnsignedError::invalid_digit},
+      {"-1", 65535, std::nullopt, UnsignedError::invalid_digit},
+      {" 80", 65535, std::nullopt, UnsignedError::invalid_digit},
+      {"٣", 65535, std::nullopt, UnsignedError::invalid_digit},  // ASCII digits only
+      // A stray byte is named before a value that is also too large.
+      {"999999999999999999999x", MAX64, std::nullopt, UnsignedError::invalid_digit},
+  };
+  for (const Row& row : rows) {
+    UnsignedError error{};
+    EXPECT_EQ(parse_unsigned(row.text, row.max, error), row.value) << row.text;
+    if (!row.value) {
+      EXPECT_EQ(error, row.error) << row.text;
+    }
   }
 }
 

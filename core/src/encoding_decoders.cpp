@@ -562,10 +562,7 @@ std::optional<EncodingId> lookup_encoding(std::string_view label) {
   // The longest label, "cseucpkdfmtjapanese", has 19 characters.
   char folded[32];
   if (label.empty() || label.size() > sizeof folded) return std::nullopt;
-  for (std::size_t i = 0; i < label.size(); ++i) {
-    const char c = label[i];
-    folded[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  }
+  for (std::size_t i = 0; i < label.size(); ++i) folded[i] = text::ascii_lower(label[i]);
   const std::string_view key(folded, label.size());
   const LabelEntry* it =
       std::lower_bound(std::begin(ENCODING_LABELS), std::end(ENCODING_LABELS), key,

@@ -170,45 +170,20 @@ class Reader {
   // One well-formed UTF-8 sequence of two to four bytes (no overlong form,
   // no surrogate, nothing above U+10FFFF).
   bool skip_utf8_sequence() {
-    const auto b0 = static_cast<unsigned char>(p_[0]);
-    int length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-      length = 2;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-      length = 3;
-      if (b0 == 0xE0) low = 0xA0;
-      if (b0 == 0xED) high = 0x9F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-      length = 4;
-      if (b0 == 0xF0) low = 0x90;
-      if (b0 == 0xF4) high = 0x8F;
-    } else {
-      return false;
-    }
-    if (end_ - p_ < length) return false;
-    const auto b1 = static_cast<unsigned char>(p_[1]);
-    if (b1 < low || b1 > high) return false;
-    for (int i = 2; i < length; ++i) {
-      const auto b = static_cast<unsigned char>(p_[i]);
-      if (b < 0x80 || b > 0xBF) return false;
-    }
+    const std::size_t length = text::utf8_sequence_length(rest(), 0);
     p_ += length;
-    return true;
+    return length != 0;
   }
 
   // Four hexadecimal digits.
   bool read_hex4(std::uint32_t& out) {
-    if (end_ - p_ < 4) return false;
-    out = 0;
-    for (int i = 0; i < 4; ++i) {
-      const int v = text::hex_digit_value(p_[i]);
-      if (v < 0) return false;
-      out = out << 4 | static_cast<std::uint32_t>(v);
-    }
+    if (text::read_hex4(rest(), out) != 4) return false;
     p_ += 4;
     return true;
   }
+
+  // The bytes not read yet.
+  [[nodiscard]] std::string_view rest() const { return {p_, static_cast<std::size_t>(end_ - p_)}; }
 
   // After the backslash. A surrogate must come as a \u pair, high then low.
   bool read_escape() {

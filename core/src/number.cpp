@@ -24,18 +24,6 @@ constexpr u128 U128_MAX = ~u128{0};
 // 2^128 as a double, the first product that saturates.
 constexpr double TWO_POW_128 = 340282366920938463463374607431768211456.0;
 
-char ascii_lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
-bool equals_ignore_case(std::string_view s, std::string_view lower_word) {
-  if (s.size() != lower_word.size()) return false;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (ascii_lower(s[i]) != lower_word[i]) return false;
-  }
-  return true;
-}
-
 int digit_value(char c) {
   if (text::is_digit(c)) return c - '0';
   if (c >= 'a' && c <= 'z') return c - 'a' + 10;
@@ -72,11 +60,11 @@ std::optional<double> parse_decimal(std::string_view s) {
     negative = s[0] == '-';
     s.remove_prefix(1);
   }
-  if (equals_ignore_case(s, "inf") || equals_ignore_case(s, "infinity")) {
+  if (text::ascii_iequals(s, "inf") || text::ascii_iequals(s, "infinity")) {
     return negative ? -std::numeric_limits<double>::infinity()
                     : std::numeric_limits<double>::infinity();
   }
-  if (equals_ignore_case(s, "nan")) return std::numeric_limits<double>::quiet_NaN();
+  if (text::ascii_iequals(s, "nan")) return std::numeric_limits<double>::quiet_NaN();
 
   std::size_t i = 0;
   const std::size_t int_begin = i;
@@ -207,25 +195,6 @@ ShortestText shortest_scientific(double x) {
   return t;
 }
 
-void append_plain(std::string& out, const DecimalDigits& d) {
-  if (d.negative) out.push_back('-');
-  const int e = d.exponent;
-  const int k = d.count;
-  if (e < 0) {
-    out.append("0.");
-    out.append(static_cast<std::size_t>(-e - 1), '0');
-    for (int i = 0; i < k; ++i) out.push_back(static_cast<char>('0' + d.digits[i]));
-    return;
-  }
-  for (int i = 0; i < k && i <= e; ++i) out.push_back(static_cast<char>('0' + d.digits[i]));
-  if (k <= e + 1) {
-    out.append(static_cast<std::size_t>(e + 1 - k), '0');
-    return;
-  }
-  out.push_back('.');
-  for (int i = e + 1; i < k; ++i) out.push_back(static_cast<char>('0' + d.digits[i]));
-}
-
 void pad_digits(DecimalDigits& d, unsigned count) {
   while (d.count < count) d.digits[d.count++] = 0;
 }
@@ -246,12 +215,10 @@ std::optional<double> parse_number(std::string_view input) {
     s.remove_prefix(1);
   }
   if (s.size() >= 2 && s[0] == '0') {
-    const char p = ascii_lower(s[1]);
+    const char p = text::ascii_lower(s[1]);
     const unsigned base = p == 'x' ? 16 : p == 'b' ? 2 : p == 'o' ? 8 : 0;
     if (base != 0) {
-      std::string lower(s.substr(2));
-      for (char& c : lower) c = ascii_lower(c);
-      const std::optional<double> value = parse_prefixed(lower, base);
+      const std::optional<double> value = parse_prefixed(text::to_ascii_lower(s.substr(2)), base);
       if (!value) return std::nullopt;
       return sign * *value;
     }
@@ -303,6 +270,25 @@ std::string format_grouped(double x, unsigned n) {
     }
   }
   return out;
+}
+
+void append_plain(std::string& out, const DecimalDigits& d) {
+  if (d.negative) out.push_back('-');
+  const int e = d.exponent;
+  const int k = d.count;
+  if (e < 0) {
+    out.append("0.");
+    out.append(static_cast<std::size_t>(-e - 1), '0');
+    for (int i = 0; i < k; ++i) out.push_back(static_cast<char>('0' + d.digits[i]));
+    return;
+  }
+  for (int i = 0; i < k && i <= e; ++i) out.push_back(static_cast<char>('0' + d.digits[i]));
+  if (k <= e + 1) {
+    out.append(static_cast<std::size_t>(e + 1 - k), '0');
+    return;
+  }
+  out.push_back('.');
+  for (int i = e + 1; i < k; ++i) out.push_back(static_cast<char>('0' + d.digits[i]));
 }
 
 DecimalDigits decimal_digits(double x) {

@@ -20,34 +20,6 @@ bool is_continuation(unsigned char b) {
   return (b & 0xC0) == 0x80;
 }
 
-// Length of the well-formed sequence starting at s[pos], or 0 when malformed.
-std::size_t sequence_length(std::string_view s, std::size_t pos) {
-  const auto b0 = static_cast<unsigned char>(s[pos]);
-  if (b0 < 0x80) return 1;
-  std::size_t len;
-  unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    len = 2;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    len = 3;
-    if (b0 == 0xE0) lo = 0xA0;  // no overlong forms
-    if (b0 == 0xED) hi = 0x9F;  // no surrogates
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    len = 4;
-    if (b0 == 0xF0) lo = 0x90;
-    if (b0 == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (s.size() - pos < len) return 0;
-  const auto b1 = static_cast<unsigned char>(s[pos + 1]);
-  if (b1 < lo || b1 > hi) return 0;
-  for (std::size_t i = 2; i < len; ++i) {
-    if (!is_continuation(static_cast<unsigned char>(s[pos + i]))) return 0;
-  }
-  return len;
-}
-
 char32_t decode_at(std::string_view s, std::size_t pos, std::size_t len) {
   const auto b0 = static_cast<unsigned char>(s[pos]);
   if (len == 1) return b0;
@@ -162,13 +134,28 @@ std::size_t append_words(std::string& out, std::string_view s, std::string_view 
 
 }  // namespace
 
+void skip_white_space(std::string_view s, std::size_t& pos) {
+  while (pos < s.size()) {
+    std::size_t next = pos;
+    if (!is_white_space(next_code_point(s, next))) return;
+    pos = next;
+  }
+}
+
+std::string_view next_token(std::string_view s, std::size_t& pos) {
+  skip_white_space(s, pos);
+  const std::size_t start = pos;
+  while (pos < s.size()) {
+    std::size_t next = pos;
+    if (is_white_space(next_code_point(s, next))) break;
+    pos = next;
+  }
+  return s.substr(start, pos - start);
+}
+
 std::string_view trim(std::string_view s) {
   std::size_t begin = 0;
-  while (begin < s.size()) {
-    std::size_t next = begin;
-    if (!is_white_space(next_code_point(s, next))) break;
-    begin = next;
-  }
+  skip_white_space(s, begin);
   std::size_t end = s.size();
   while (end > begin) {
     std::size_t prev = end;
@@ -179,7 +166,7 @@ std::string_view trim(std::string_view s) {
 }
 
 char32_t next_code_point(std::string_view s, std::size_t& pos) {
-  const std::size_t len = sequence_length(s, pos);
+  const std::size_t len = utf8_sequence_length(s, pos);
   if (len == 0) {
     ++pos;
     return REPLACEMENT;
@@ -195,7 +182,7 @@ char32_t previous_code_point(std::string_view s, std::size_t& pos) {
   while (start > 0 && pos - start < 4 && is_continuation(static_cast<unsigned char>(s[start]))) {
     --start;
   }
-  const std::size_t len = sequence_length(s, start);
+  const std::size_t len = utf8_sequence_length(s, start);
   if (len == 0 || start + len != pos) {
     --pos;
     return REPLACEMENT;
@@ -230,7 +217,7 @@ bool is_valid_utf8(std::string_view bytes) {
       ++pos;
       continue;
     }
-    const std::size_t len = sequence_length(bytes, pos);
+    const std::size_t len = utf8_sequence_length(bytes, pos);
     if (len == 0) return false;
     pos += len;
   }

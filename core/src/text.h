@@ -28,6 +28,21 @@ namespace pelloriand::text {
          c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
+// skip_white_space
+//
+// Moves `pos` past the White_Space characters that start at byte `pos`.
+void skip_white_space(std::string_view s, std::size_t& pos);
+
+// next_token
+//
+// The next run of characters other than White_Space at or after byte `pos`,
+// with `pos` moved past it; empty once only White_Space is left. The result
+// views `s`.
+//
+// Example:
+//   std::size_t pos = 0;  next_token(" 12\u3000km", pos) == "12", pos == 3
+[[nodiscard]] std::string_view next_token(std::string_view s, std::size_t& pos);
+
 // trim
 //
 // Removes every leading and trailing White_Space character. The result views

@@ -1,10 +1,11 @@
 // The shortest round-trip decimal digits of a double, from which every number
 // printer builds its text; the HTTP layer prints "durationMs" and request
-// positions with them.
+// positions with them, most in the plain layout append_plain writes.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace pelloriand::number {
 
@@ -24,5 +25,15 @@ struct DecimalDigits {
 // Example:
 //   decimal_digits(-120.5) == {digits [1,2,0,5], exponent 2, negative}
 [[nodiscard]] DecimalDigits decimal_digits(double x);
+
+// append_plain
+//
+// Appends the digits `d` stand for in plain decimal notation, never with an
+// exponent: as many zeros as the exponent asks, a "." only before a fraction.
+//
+// Example:
+//   append_plain(out, decimal_digits(-1.5e-3)) appends "-0.0015";
+//   append_plain(out, decimal_digits(1200)) appends "1200"
+void append_plain(std::string& out, const DecimalDigits& d);
 
 }  // namespace pelloriand::number

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "geodesy.h"
 #include "number.h"
@@ -94,16 +96,6 @@ bool is_ascii(std::string_view s) {
   return true;
 }
 
-bool equals_ignoring_ascii_case(std::string_view s, std::string_view lower) {
-  if (s.size() != lower.size()) return false;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    char c = s[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
-
 // Correctly rounded double of a text already checked to be decimal (an
 // optional "-", digits, "." and exponent in a form from_chars reads). Values
 // beyond the range become ±inf or ±0, as rounding demands.
@@ -125,9 +117,9 @@ std::optional<double> parse_value(std::string_view v) {
     v.remove_prefix(1);
   }
   double value;
-  if (equals_ignoring_ascii_case(v, "inf") || equals_ignoring_ascii_case(v, "infinity")) {
+  if (text::ascii_iequals(v, "inf") || text::ascii_iequals(v, "infinity")) {
     value = std::numeric_limits<double>::infinity();
-  } else if (equals_ignoring_ascii_case(v, "nan")) {
+  } else if (text::ascii_iequals(v, "nan")) {
     value = std::numeric_limits<double>::quiet_NaN();
   } else {
     std::size_t i = 0, digits = 0;
@@ -199,12 +191,7 @@ class DefinitionKeys {
 
  private:
   static std::string lower_key(std::string_view key) {
-    if (!is_ascii(key)) return text::to_lower(key);
-    std::string out(key);
-    for (char& c : out) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
+    return is_ascii(key) ? text::to_ascii_lower(key) : text::to_lower(key);
   }
 
   std::vector<std::pair<std::string, std::string_view>> entries_;
@@ -457,13 +444,40 @@ namespace {
 
 constexpr std::string_view WGS84_CODE = "EPSG:4326";
 
+// KnownSystem
+//
+// A code the tool answers for, with its definition already parsed.
+struct KnownSystem {
+  std::string code;
+  crs::Projection projection;
+};
+
+// The parsed system of a code from the table or the WGS 84 UTM rule, or null.
+// All of them are parsed on the first call, once: a function-local static is
+// initialised exactly once even when threads race to it (C++ [stmt.dcl]/4),
+// so each call only looks its two systems up.
+const crs::Projection* known_projection(std::string_view code) {
+  static const std::vector<KnownSystem> known = [] {
+    std::vector<std::string> codes;
+    for (const crs::CrsRow& row : crs::CRS_TABLE) codes.emplace_back(row.code);
+    for (int zone = 1; zone <= 60; ++zone) {
+      codes.push_back("EPSG:" + std::to_string(32600 + zone));
+      codes.push_back("EPSG:" + std::to_string(32700 + zone));
+    }
+    std::vector<KnownSystem> out;
+    for (std::string& c : codes) {
+      crs::Projection p = crs::parse_proj4(*crs::epsg_to_proj4(c));
+      out.push_back({std::move(c), std::move(p)});
+    }
+    return out;
+  }();
+  const auto it = std::find_if(known.begin(), known.end(),
+                               [&](const KnownSystem& k) { return k.code == code; });
+  return it == known.end() ? nullptr : &it->projection;
+}
+
 std::string upper_token(std::string_view t) {
-  if (!crs::is_ascii(t)) return text::to_upper(t);
-  std::string out(t);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
+  return crs::is_ascii(t) ? text::to_ascii_upper(t) : text::to_upper(t);
 }
 
 bool is_code_text(std::string_view u) {
@@ -504,22 +518,7 @@ ToolResult crs_tool(std::string_view input) {
   std::size_t code_count = 0;
 
   std::size_t pos = 0;
-  while (pos < trimmed.size()) {
-    std::size_t start = pos;
-    while (pos < trimmed.size()) {  // skip a run of white space
-      std::size_t next = pos;
-      if (!text::is_white_space(text::next_code_point(trimmed, next))) break;
-      pos = next;
-    }
-    start = pos;
-    while (pos < trimmed.size()) {
-      std::size_t next = pos;
-      if (text::is_white_space(text::next_code_point(trimmed, next))) break;
-      pos = next;
-    }
-    const std::string_view token = trimmed.substr(start, pos - start);
-    if (token.empty()) continue;
-
+  for (std::string_view token; !(token = text::next_token(trimmed, pos)).empty();) {
     std::string_view t = token;
     while (!t.empty() && t.back() == ',') t.remove_suffix(1);
     std::string u = upper_token(t);
@@ -565,18 +564,17 @@ ToolResult crs_tool(std::string_view input) {
     target = WGS84_CODE;
   }
 
-  std::optional<std::string> definitions[2];
+  const crs::Projection* systems[2] = {known_projection(source), known_projection(target)};
   const std::string* names[2] = {&source, &target};
   for (int i = 0; i < 2; ++i) {
-    definitions[i] = crs::epsg_to_proj4(*names[i]);
-    if (!definitions[i]) {
+    if (systems[i] == nullptr) {
       return ToolResult::error("Unknown CRS \"" + *names[i] +
                                "\" — try EPSG:4326, 3857, 2154, 27700, 25832/33, 326xx, 2056, "
                                "3413, 3031");
     }
   }
-  const crs::Projection from = crs::parse_proj4(*definitions[0]);
-  const crs::Projection to = crs::parse_proj4(*definitions[1]);
+  const crs::Projection& from = *systems[0];
+  const crs::Projection& to = *systems[1];
 
   const bool geographic_in = source == WGS84_CODE;
   const double x = geographic_in ? numbers[1] : numbers[0];

@@ -89,7 +89,7 @@ std::optional<char> read_pair_separator(std::string_view between) {
   bool head_ends_in_space = false;
   const auto skip = [&] {
     const std::size_t before = p;
-    skip_whitespace(between, p);
+    text::skip_white_space(between, p);
     if (p > before) head_ends_in_space = true;
   };
   skip();
@@ -159,14 +159,6 @@ std::vector<std::vector<double>> split_after_letters(std::string_view text,
   return pieces;
 }
 
-void skip_whitespace(std::string_view text, std::size_t& pos) {
-  while (pos < text.size()) {
-    std::size_t next = pos;
-    if (!text::is_white_space(text::next_code_point(text, next))) return;
-    pos = next;
-  }
-}
-
 // Every start byte is tried in order, but the work per start is shared: all
 // starts inside one number end at the same byte, and whether a second number
 // can follow depends only on that end. So each digit run is measured at most
@@ -223,10 +215,10 @@ std::optional<LatLng> parse_coordinates(std::string_view input) {
     point.longitude = second.value;
 
     std::size_t p = second.end;
-    skip_whitespace(text, p);
+    text::skip_white_space(text, p);
     if (text.substr(p).starts_with(DEGREE)) {
       p += DEGREE.size();
-      skip_whitespace(text, p);
+      text::skip_white_space(text, p);
     }
     if (*judged_letter == 'S') point.latitude = -std::abs(point.latitude);
     if (p < size && (text[p] == 'W' || text[p] == 'w'))
@@ -386,13 +378,9 @@ constexpr std::string_view GEOHASH_ALPHABET = "0123456789bcdefghjkmnpqrstuvwxyz"
 constexpr std::string_view GEOHASH_EXPECTED = "Expected lat,lng or a geohash like ezs42b";
 constexpr double METRES_PER_DEGREE = 111320;
 
-char ascii_lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
 bool is_geohash_text(std::string_view text) {
   for (char c : text) {
-    if (GEOHASH_ALPHABET.find(ascii_lower(c)) == std::string_view::npos) return false;
+    if (GEOHASH_ALPHABET.find(text::ascii_lower(c)) == std::string_view::npos) return false;
   }
   return true;
 }
@@ -446,7 +434,7 @@ ToolResult geohash_decode(std::string_view text) {
   Interval lat{-90, 90}, lng{-180, 180};
   bool longitude_bit = true;
   for (char c : text) {
-    const auto value = static_cast<unsigned>(GEOHASH_ALPHABET.find(ascii_lower(c)));
+    const auto value = static_cast<unsigned>(GEOHASH_ALPHABET.find(text::ascii_lower(c)));
     for (int bit = 4; bit >= 0; --bit) {
       Interval& axis = longitude_bit ? lng : lat;
       const double mid = (axis.lower + axis.upper) * 0.5;

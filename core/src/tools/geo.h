@@ -69,11 +69,6 @@ struct LatLng {
 [[nodiscard]] std::vector<std::vector<double>> split_after_letters(
     std::string_view text, std::u32string_view letters, std::size_t max_pieces = SIZE_MAX);
 
-// skip_whitespace
-//
-// Advances `pos` past every White_Space character from there on.
-void skip_whitespace(std::string_view text, std::size_t& pos);
-
 // parse_coordinates
 //
 // Finds the first "latitude longitude" pair in the trimmed text: two numbers

@@ -135,7 +135,7 @@ void append_with_marks(std::string& out, std::string_view syllable) {
     if (c == 'v') {
       s.append("ü");
     } else {
-      s.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
+      s.push_back(text::ascii_lower(c));
     }
   }
   if (s.empty()) return;

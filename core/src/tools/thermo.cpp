@@ -233,22 +233,7 @@ ToolResult thermo_tool(std::string_view input) {
 
   // Tokens at runs of White_Space, handed out one at a time.
   std::size_t pos = 0;
-  auto next_token = [&]() -> std::string_view {
-    while (pos < s.size()) {
-      std::size_t after = pos;
-      if (!text::is_white_space(text::next_code_point(s, after))) break;
-      pos = after;
-    }
-    const std::size_t start = pos;
-    std::size_t end = pos;
-    while (end < s.size()) {
-      std::size_t after = end;
-      if (text::is_white_space(text::next_code_point(s, after))) break;
-      end = after;
-    }
-    pos = end;
-    return s.substr(start, end - start);
-  };
+  auto next_token = [&] { return text::next_token(s, pos); };
 
   const std::string_view fluid_word = next_token();
   const std::size_t after_fluid = pos;
