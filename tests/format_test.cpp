@@ -194,6 +194,22 @@ TEST(Format, YamlSeesIndentationAndTheLastLineBreak) {
   });
 }
 
+// YAML 1.2 as real documents write it, which a YAML 1.1 reader refuses or
+// misreads: an anchor may hold ":", a tab may separate, "?x" in a flow
+// sequence is a plain scalar; and a comment needs a space before it.
+TEST(Format, YamlOnePointTwo) {
+  check_rows({
+      {"attributes:\n  - &first\n    name: a\n  - &second:\n    name: b", "json",
+       "{\n  \"attributes\": [\n    {\n      \"name\": \"a\"\n    },\n    {\n      \"name\": "
+       "\"b\"\n    }\n  ]\n}"},
+      {"[?x]", "json", "[\n  \"?x\"\n]"},
+      {"foo: 1\n\t\nbar: 2", "json", "{\n  \"foo\": 1,\n  \"bar\": 2\n}"},
+      {"- a\n-\tb", "json", "[\n  \"a\",\n  \"b\"\n]"},
+      {"---\nscalar1\n...\nkey: value", "json", "\"scalar1\""},
+      {"key: \"value\"# invalid comment", "json", PARSE_ERROR, false},
+  });
+}
+
 // Nesting the pre-scan must not over-count, and floats longer than toml++
 // reads: the writer prints every double positionally (5e-324 takes 326
 // characters), and each must read back.
@@ -301,9 +317,16 @@ using json::JsonValue;
 
 class RandomDocuments {
  public:
-  explicit RandomDocuments(std::uint64_t seed) : random_(seed) {}
+  // `nulls` false leaves nulls out, for TOML, which has none.
+  explicit RandomDocuments(std::uint64_t seed, bool nulls = true) : random_(seed), nulls_(nulls) {}
 
   JsonValue document() { return value(0); }
+
+  JsonValue object_document() {
+    boost::json::object o;
+    for (auto n = below(6); n > 0; --n) o.emplace(text(), value(1));
+    return o;
+  }
 
  private:
   std::uint64_t below(std::uint64_t n) { return random_() % n; }
@@ -353,7 +376,8 @@ class RandomDocuments {
       case 2:
         return below(2) == 1;
       case 3:
-        return nullptr;
+        if (nulls_) return nullptr;
+        return JsonValue(text());
       default:
         return JsonValue(text());
     }
@@ -373,6 +397,7 @@ class RandomDocuments {
   }
 
   std::mt19937_64 random_;
+  bool nulls_;
 };
 
 TEST(Format, YamlOutputReadsBackToTheSameData) {
@@ -389,6 +414,34 @@ TEST(Format, YamlOutputReadsBackToTheSameData) {
     const ToolResult back = run(yaml.text(), "json");
     if (yaml.is_ok() && back.text() == expected) continue;
     if (failures++ == 0) first_failure = input + "\nbecame\n" + yaml.text();
+  }
+  EXPECT_EQ(failures, 0) << "first: " << first_failure;
+}
+
+// JSON -> TOML -> JSON and YAML -> JSON -> YAML on random documents: the TOML
+// the tool writes reads back to the same data, and YAML it writes reads to
+// JSON that it writes as the same YAML again.
+TEST(Format, TomlAndYamlRoundTripsOnRandomDocuments) {
+  RandomDocuments without_nulls(20261211, false);
+  RandomDocuments random(20261212);
+  int failures = 0;
+  std::string first_failure;
+  for (int i = 0; i < 2000; ++i) {
+    std::string input, expected;
+    const JsonValue object = without_nulls.object_document();
+    json::write_json_compact(object, input);
+    json::write_json_pretty(object, 0, expected);
+    const ToolResult toml = run(input, "toml");
+    if (!toml.is_ok() || json_via_toml(toml.text()) != expected) {
+      if (failures++ == 0) first_failure = input + "\nbecame TOML\n" + toml.text();
+    }
+    input.clear();
+    json::write_json_compact(random.document(), input);
+    const ToolResult yaml = run(input, "yaml");
+    const ToolResult again = run(run(yaml.text(), "json").text(), "yaml");
+    if (!yaml.is_ok() || again.text() != yaml.text()) {
+      if (failures++ == 0) first_failure = yaml.text() + "\nbecame YAML\n" + again.text();
+    }
   }
   EXPECT_EQ(failures, 0) << "first: " << first_failure;
 }
