@@ -126,7 +126,7 @@ class DepthScan {
 
  private:
   // Longer numbers than this are shortened before toml++ sees them (it stops
-  // at 126 characters); shortening keeps the value, so the margin is free.
+  // near 128 characters); shortening keeps the value, so the margin is free.
   static constexpr std::size_t LONG_NUMBER = 100;
 
   // A number, date or time in a value: the run of characters that may form
@@ -198,9 +198,10 @@ bool is_toml_float(std::string_view s) {
 
 // `text` with each long float literal replaced by the shortest exponent form
 // of its double ("0.000…01" with 126 zeros becomes "1e-127"), which toml++
-// reads to the same value. toml++ refuses numbers of more than 126
-// characters, and the writer prints floats without exponent, so 5e-324 is
-// written with 324 digits. Other long numbers are left for toml++ to refuse.
+// reads to the same value. toml++ 3.3 refuses a number it cannot scan within
+// its 128-character look-back, and the writer prints floats without exponent,
+// so 5e-324 is written with 324 digits. Other long numbers are left for
+// toml++ to refuse.
 std::string shorten_floats(std::string_view text,
                            const std::vector<std::pair<std::size_t, std::size_t>>& spans) {
   std::string out;
