@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "number.h"
 #include "text.h"
 #include "tools/entries.h"
 
@@ -89,7 +90,12 @@ TEST(Format, YamlScalarTyping) {
       {"[!!int abc, !!int 12, !!bool yes, !!float 2, !!null ~, !!str 5, !foo 5, '5', \"t\"]",
        "json",
        "[\n  null,\n  12,\n  null,\n  2,\n  null,\n  \"5\",\n  \"5\",\n  \"5\",\n  \"t\"\n]"},
-      {"x: |\n  5\n  6\ny: >\n  7\n  8", "json", "{\n  \"x\": \"5\\n6\\n\",\n  \"y\": \"7 8\"\n}"},
+      // The last line keeps its line break at the end of the input too, as the
+      // YAML test suite's reference reads it (case L24T).
+      {"x: |\n  5\n  6\ny: >\n  7\n  8", "json",
+       "{\n  \"x\": \"5\\n6\\n\",\n  \"y\": \"7 8\\n\"\n}"},
+      // An empty block scalar at the end of the input.
+      {"- |\n", "json", "[\n  \"\"\n]"},
       {"a: &x [1, 2]\nb: *x\nc: *nope", "json",
        "{\n  \"a\": [\n    1,\n    2\n  ],\n  \"b\": [\n    1,\n    2\n  ],\n  \"c\": null\n}"},
   });
@@ -123,6 +129,9 @@ TEST(Format, YamlKeys) {
   key.kind = format::YamlNode::Kind::Array;
   key.items.push_back({format::YamlNode::Kind::String, false, 0, "q\"\\\n\x01", {}});
   EXPECT_EQ(format::yaml_key_text(key), R"([String("q\"\\\n\u{1}")])");
+  // The C1 controls are control characters as well.
+  key.items[0].text = "a\u0085b\u009f\u00a0";
+  EXPECT_EQ(format::yaml_key_text(key), "[String(\"a\\u{85}b\\u{9f}\u00a0\")]");
 }
 
 TEST(Format, TomlReading) {
@@ -156,6 +165,94 @@ TEST(Format, TomlReading) {
        "      \"1979-05-27T07:32:00.5-00:00\",\n      \"1979-05-27T07:32:00Z\",\n"
        "      \"1979-05-27T07:32:00+00:00\",\n      \"1979-05-27T07:32:00-00:30\"\n    ]\n  }\n}"},
   });
+}
+
+// TOML written by the tool is often also a YAML plain scalar (YAML is tried
+// first), so the TOML half reads the text back with the TOML reader itself.
+std::string json_via_toml(const std::string& toml_text) {
+  const auto value = format::read_toml(toml_text);
+  if (!value) return "unreadable TOML";
+  std::string out;
+  json::write_json_pretty(*value, 0, out);
+  return out;
+}
+
+// The YAML reader keeps the first line's indentation and the last line break;
+// the JSON and TOML readers still get the trimmed text.
+TEST(Format, YamlSeesIndentationAndTheLastLineBreak) {
+  check_rows({
+      {"  - a\n  - b", "json", "[\n  \"a\",\n  \"b\"\n]"},
+      {"\n \t\n  a: 1\n  b: 2\n", "json", "{\n  \"a\": 1,\n  \"b\": 2\n}"},
+      {"steps:\n  - run: |\n      make test\n", "json",
+       "{\n  \"steps\": [\n    {\n      \"run\": \"make test\\n\"\n    }\n  ]\n}"},
+      // Clip chomping keeps one line break however many blank lines follow.
+      {"x: |\r\n  a  \r\n\r\n \u3000\n", "json", "{\n  \"x\": \"a  \\n\"\n}"},
+      {"x: >\n  a\n  b\n", "json", "{\n  \"x\": \"a b\\n\"\n}"},
+      {"\u3000 [1]\n\t", "json", "[\n  1\n]"},
+      {"\n  [t]\n  x = 1\n", "json", "{\n  \"t\": {\n    \"x\": 1\n  }\n}"},
+      {"a = 1\n", "json", "\"a = 1\""},
+  });
+}
+
+// YAML 1.2 as real documents write it, which a YAML 1.1 reader refuses or
+// misreads: an anchor may hold ":", a tab may separate, "?x" in a flow
+// sequence is a plain scalar; and a comment needs a space before it.
+TEST(Format, YamlOnePointTwo) {
+  check_rows({
+      {"attributes:\n  - &first\n    name: a\n  - &second:\n    name: b", "json",
+       "{\n  \"attributes\": [\n    {\n      \"name\": \"a\"\n    },\n    {\n      \"name\": "
+       "\"b\"\n    }\n  ]\n}"},
+      {"[?x]", "json", "[\n  \"?x\"\n]"},
+      {"foo: 1\n\t\nbar: 2", "json", "{\n  \"foo\": 1,\n  \"bar\": 2\n}"},
+      {"- a\n-\tb", "json", "[\n  \"a\",\n  \"b\"\n]"},
+      {"---\nscalar1\n...\nkey: value", "json", "\"scalar1\""},
+      {"key: \"value\"# invalid comment", "json", PARSE_ERROR, false},
+  });
+}
+
+// Nesting the pre-scan must not over-count, and floats longer than toml++
+// reads: the writer prints every double positionally (5e-324 takes 326
+// characters), and each must read back.
+TEST(Format, TomlReadsWhatItWrites) {
+  std::string empty_tables = "[t]\n";
+  for (int i = 0; i < 300; ++i) empty_tables += "k" + std::to_string(i) + " = {}\n";
+  empty_tables += "a = [" + std::string(300, ' ') + "{}, [{}], {}]";
+  EXPECT_TRUE(format::read_toml(empty_tables).has_value());
+  for (double d :
+       {5e-324, 1e-127, 2.2250738585072014e-308, -1.7976931348623157e308, 1e128, 0.1 + 0.2}) {
+    std::string input = "{\"x\": [";
+    number::append_shortest(input, d);
+    input += "]}";
+    const ToolResult toml = run(input, "toml");
+    ASSERT_TRUE(toml.is_ok()) << input;
+    EXPECT_EQ(json_via_toml(toml.text()), run(input, "json").text()) << toml.text();
+  }
+  const std::string zeros(126, '0');
+  check_rows({
+      {"[t]\nx = 0." + zeros + "1", "json", "{\n  \"t\": {\n    \"x\": 1e-127\n  }\n}"},
+      {"[t]\nx = -1_0." + zeros + "5e-3_0", "json", "{\n  \"t\": {\n    \"x\": -1e-29\n  }\n}"},
+      // Long numbers TOML refuses stay refused, and keys are never numbers.
+      {"[t]\nx = 00." + zeros + "1", "json", PARSE_ERROR, false},
+      {"[t]\nx = 1__0." + zeros, "json", PARSE_ERROR, false},
+      {"[t]\nx = 1" + zeros + "1", "json", PARSE_ERROR, false},
+      {"[t]\n0." + zeros + "1 = 1", "json",
+       "{\n  \"t\": {\n    \"0\": {\n      \"" + zeros + "1\": 1\n    }\n  }\n}"},
+  });
+}
+
+TEST(Format, YamlWritesLongKeysExplicitly) {
+  const std::string long_key(1025, 'k');
+  const std::string quoted_key = std::string(1023, 'q') + ":";  // 1,025 characters written
+  check_rows({
+      {"{\"" + std::string(1024, 'k') + "\": 1}", "yaml", std::string(1024, 'k') + ": 1"},
+      {"{\"" + long_key + "\": 1, \"b\": [2]}", "yaml", "? " + long_key + "\n: 1\nb:\n  - 2"},
+      {"{\"a\": {\"" + quoted_key + "\": {\"c\": [1, 2]}, \"d\": {}}}", "yaml",
+       "a:\n  ? \"" + quoted_key + "\"\n  : c:\n      - 1\n      - 2\n  d: {}"},
+  });
+  for (const std::string& doc : {"{\"" + long_key + "\": {\"x\": [1, {\"" + long_key + "\": 2}]}}",
+                                 "[{\"" + quoted_key + "\": [[3]]}]"}) {
+    EXPECT_EQ(run(run(doc, "yaml").text(), "json").text(), run(doc, "json").text());
+  }
 }
 
 TEST(Format, YamlWriter) {
@@ -220,9 +317,16 @@ using json::JsonValue;
 
 class RandomDocuments {
  public:
-  explicit RandomDocuments(std::uint64_t seed) : random_(seed) {}
+  // `nulls` false leaves nulls out, for TOML, which has none.
+  explicit RandomDocuments(std::uint64_t seed, bool nulls = true) : random_(seed), nulls_(nulls) {}
 
   JsonValue document() { return value(0); }
+
+  JsonValue object_document() {
+    boost::json::object o;
+    for (auto n = below(6); n > 0; --n) o.emplace(text(), value(1));
+    return o;
+  }
 
  private:
   std::uint64_t below(std::uint64_t n) { return random_() % n; }
@@ -272,7 +376,8 @@ class RandomDocuments {
       case 2:
         return below(2) == 1;
       case 3:
-        return nullptr;
+        if (nulls_) return nullptr;
+        return JsonValue(text());
       default:
         return JsonValue(text());
     }
@@ -292,6 +397,7 @@ class RandomDocuments {
   }
 
   std::mt19937_64 random_;
+  bool nulls_;
 };
 
 TEST(Format, YamlOutputReadsBackToTheSameData) {
@@ -308,6 +414,34 @@ TEST(Format, YamlOutputReadsBackToTheSameData) {
     const ToolResult back = run(yaml.text(), "json");
     if (yaml.is_ok() && back.text() == expected) continue;
     if (failures++ == 0) first_failure = input + "\nbecame\n" + yaml.text();
+  }
+  EXPECT_EQ(failures, 0) << "first: " << first_failure;
+}
+
+// JSON -> TOML -> JSON and YAML -> JSON -> YAML on random documents: the TOML
+// the tool writes reads back to the same data, and YAML it writes reads to
+// JSON that it writes as the same YAML again.
+TEST(Format, TomlAndYamlRoundTripsOnRandomDocuments) {
+  RandomDocuments without_nulls(20261211, false);
+  RandomDocuments random(20261212);
+  int failures = 0;
+  std::string first_failure;
+  for (int i = 0; i < 2000; ++i) {
+    std::string input, expected;
+    const JsonValue object = without_nulls.object_document();
+    json::write_json_compact(object, input);
+    json::write_json_pretty(object, 0, expected);
+    const ToolResult toml = run(input, "toml");
+    if (!toml.is_ok() || json_via_toml(toml.text()) != expected) {
+      if (failures++ == 0) first_failure = input + "\nbecame TOML\n" + toml.text();
+    }
+    input.clear();
+    json::write_json_compact(random.document(), input);
+    const ToolResult yaml = run(input, "yaml");
+    const ToolResult again = run(run(yaml.text(), "json").text(), "yaml");
+    if (!yaml.is_ok() || again.text() != yaml.text()) {
+      if (failures++ == 0) first_failure = yaml.text() + "\nbecame YAML\n" + again.text();
+    }
   }
   EXPECT_EQ(failures, 0) << "first: " << first_failure;
 }
@@ -337,16 +471,6 @@ TEST(Format, YamlQuotesWhatWouldNotReadBack) {
       // Inside, other Unicode space and non-ASCII text stay plain.
       {R"(["a\u3000b", "\u00e9\ufeff"])", "yaml", "- a\u3000b\n- \u00e9\ufeff"},
   });
-}
-
-// TOML written by the tool is often also a YAML plain scalar (YAML is tried
-// first), so the TOML half reads the text back with the TOML reader itself.
-std::string json_via_toml(const std::string& toml_text) {
-  const auto value = format::read_toml(toml_text);
-  if (!value) return "unreadable TOML";
-  std::string out;
-  json::write_json_pretty(*value, 0, out);
-  return out;
 }
 
 TEST(Format, RoundTrips) {

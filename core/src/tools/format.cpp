@@ -142,6 +142,25 @@ ToolResult to_csv(const JsonValue& value) {
 
 }  // namespace
 
+std::string_view yaml_text(std::string_view input) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < input.size();) {
+    const char32_t c = text::next_code_point(input, i);
+    if (c == '\n') {
+      start = i;
+    } else if (!text::is_white_space(c)) {
+      break;
+    }
+  }
+  input.remove_prefix(start);
+  std::size_t end = trim_end(input).size();
+  while (end < input.size() &&
+         std::string_view(" \t\r\n").find(input[end]) != std::string_view::npos) {
+    ++end;
+  }
+  return input.substr(0, end);
+}
+
 std::string js_text(const JsonValue* value) {
   std::string out;
   if (value != nullptr) append_js_text(*value, out);
@@ -170,7 +189,7 @@ ToolResult format_tool(std::string_view input, const ToolOptions* options) {
   boost::json::monotonic_resource arena(first_block, sizeof first_block);
   std::optional<JsonValue> value = json::read_json(text, &arena);
   if (!value) {
-    value = read_yaml(text, &arena);
+    value = read_yaml(yaml_text(input), &arena);
     if (!value) value = read_toml(text);
   }
   if (!value) return ToolResult::error("Could not parse input as JSON, YAML or TOML");

@@ -2,7 +2,7 @@
 // the text first) into one JsonValue and writes it as YAML, JSON, TOML or CSV.
 //
 // format.cpp holds the tool entry and the CSV cells (JSON is read by
-// json::read_json); format_yaml.cpp the YAML node model, its reader (libyaml
+// json::read_json); format_yaml.cpp the YAML node model, its reader (libfyaml
 // events) and the block-style writer; format_toml.cpp the TOML reader (toml++)
 // and writer.
 //
@@ -51,6 +51,19 @@ struct YamlNode {
 
   friend bool operator==(const YamlNode&, const YamlNode&) = default;
 };
+
+// yaml_text
+//
+// The text the YAML reader gets from the tool's input: the input less its
+// whole leading blank lines and less the other Unicode white space at its end
+// (YAML would read U+3000 as text), but with the spaces, tabs and line breaks
+// that end it. Unlike the trimmed text the JSON and TOML readers get, it keeps
+// the first line's indentation, which places that line's node, and the last
+// line breaks, which a block scalar keeps (YAML 1.2, 8.1.1.2).
+//
+// Example:
+//   "\n  - a\n  - |\n   b\n\u3000" -> "  - a\n  - |\n   b\n"
+[[nodiscard]] std::string_view yaml_text(std::string_view input);
 
 // read_yaml
 //

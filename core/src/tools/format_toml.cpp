@@ -10,6 +10,7 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <charconv>
 
 #include "number.h"
 #include "text.h"
@@ -24,6 +25,12 @@ namespace {
 class DepthScan {
  public:
   explicit DepthScan(std::string_view s) : s_(s) {}
+
+  // The spans (start, length) of the float literals in values too long for
+  // toml++, in text order; complete once within() has returned true.
+  const std::vector<std::pair<std::size_t, std::size_t>>& long_numbers() const {
+    return long_numbers_;
+  }
 
   bool within(std::size_t limit) {
     struct Open {
@@ -76,7 +83,19 @@ class DepthScan {
         continue;
       }
       line_start = false;
+      if (!key && (text::is_digit(c) || c == '+' || c == '-')) {
+        skip_number();
+        continue;
+      }
       ++i_;
+      if (key && c == '}' && !open.empty()) {
+        // An inline table closed where a key could start ("{}" or after a
+        // trailing comma): its level ends, and what follows is its parent's.
+        open.pop_back();
+        key = false;
+        value_base_ = base();
+        continue;
+      }
       if (key) {
         if (c == '.') {
           ++components;
@@ -106,6 +125,22 @@ class DepthScan {
   }
 
  private:
+  // Longer numbers than this are shortened before toml++ sees them (it stops
+  // near 128 characters); shortening keeps the value, so the margin is free.
+  static constexpr std::size_t LONG_NUMBER = 100;
+
+  // A number, date or time in a value: the run of characters that may form
+  // one (no bracket, comma or "=" among them).
+  void skip_number() {
+    const std::size_t start = i_;
+    auto part = [](char c) {
+      return text::is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' ||
+             c == '.' || c == '+' || c == '-';
+    };
+    while (i_ < s_.size() && part(s_[i_])) ++i_;
+    if (i_ - start > LONG_NUMBER) long_numbers_.emplace_back(start, i_ - start);
+  }
+
   void skip_string() {
     const char q = s_[i_];
     const bool multi = s_.substr(i_, 3) == std::string(3, q);
@@ -128,7 +163,71 @@ class DepthScan {
   std::string_view s_;
   std::size_t i_ = 0;
   std::size_t value_base_ = 0;
+  std::vector<std::pair<std::size_t, std::size_t>> long_numbers_;
 };
+
+// A TOML 1.0 float literal: dec-int, then a fraction, an exponent or both;
+// digits may be grouped by single underscores between them.
+bool is_toml_float(std::string_view s) {
+  std::size_t i = 0;
+  auto digits = [&] {
+    const std::size_t start = i;
+    while (i < s.size() && text::is_digit(s[i])) {
+      ++i;
+      if (i + 1 < s.size() && s[i] == '_' && text::is_digit(s[i + 1])) ++i;
+    }
+    return i - start;
+  };
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  const std::size_t whole = i;
+  if (digits() == 0 || (s[whole] == '0' && i - whole > 1)) return false;
+  bool fraction_or_exponent = false;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    if (digits() == 0) return false;
+    fraction_or_exponent = true;
+  }
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    if (digits() == 0) return false;
+    fraction_or_exponent = true;
+  }
+  return fraction_or_exponent && i == s.size();
+}
+
+// `text` with each long float literal replaced by the shortest exponent form
+// of its double ("0.000…01" with 126 zeros becomes "1e-127"), which toml++
+// reads to the same value. toml++ 3.3 refuses a number it cannot scan within
+// its 128-character look-back, and the writer prints floats without exponent,
+// so 5e-324 is written with 324 digits. Other long numbers are left for
+// toml++ to refuse.
+std::string shorten_floats(std::string_view text,
+                           const std::vector<std::pair<std::size_t, std::size_t>>& spans) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t done = 0;
+  for (const auto& [start, length] : spans) {
+    const std::string_view literal = text.substr(start, length);
+    std::string plain;
+    for (char c : literal) {
+      if (c != '_' && c != '+') plain.push_back(c);
+    }
+    double d = 0;
+    const auto [end, err] = std::from_chars(plain.data(), plain.data() + plain.size(), d);
+    if (!is_toml_float(literal) || err != std::errc{} || end != plain.data() + plain.size()) {
+      continue;
+    }
+    out.append(text.substr(done, start - done));
+    char shortest[32];
+    out.append(
+        shortest,
+        std::to_chars(shortest, shortest + sizeof shortest, d, std::chars_format::scientific).ptr);
+    done = start + length;
+  }
+  out.append(text.substr(done));
+  return out;
+}
 
 class TomlReader {
  public:
@@ -453,7 +552,13 @@ const char* append_toml_value(const JsonValue& v, std::string& out) {
 
 std::optional<JsonValue> read_toml(std::string_view text) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-  if (!DepthScan(text).within(MAX_NESTING)) return std::nullopt;
+  DepthScan scan(text);
+  if (!scan.within(MAX_NESTING)) return std::nullopt;
+  std::string shortened;
+  if (!scan.long_numbers().empty()) {
+    shortened = shorten_floats(text, scan.long_numbers());
+    text = shortened;
+  }
   try {
     const toml::table root = toml::parse(text);
     return TomlReader(text).table(root);

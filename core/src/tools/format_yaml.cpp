@@ -1,11 +1,15 @@
-// YAML for the format tool: the reader, which turns libyaml's parser events
+// YAML for the format tool: the reader, which turns libfyaml's parser events
 // (they report every scalar's text, tag and style, so "null" and "Null" can be
 // typed apart) into a JsonValue, and the block-style writer of a JsonValue.
+//
+// libfyaml reads YAML 1.2 and passes the YAML test suite; libyaml, a YAML 1.1
+// reader, refuses tabs in separation space, empty keys and multi-line flow
+// keys, misreads anchors holding ":" and accepts some invalid streams.
 //
 // The loader keeps its own stack of open containers, refuses nesting beyond
 // MAX_NESTING and stops alias copying at MAX_ALIAS_WEIGHT, so an alias bomb
 // costs a few milliseconds and bounded memory.
-#include <yaml.h>
+#include <libfyaml.h>
 
 #include <array>
 #include <boost/json/value_stack.hpp>
@@ -143,23 +147,58 @@ YamlNode type_plain(std::string_view s) {
   return text_node(Kind::String, s);
 }
 
-YamlNode type_scalar(const yaml_event_t& event) {
-  const auto& sc = event.data.scalar;
-  const std::string_view s(reinterpret_cast<const char*>(sc.value), sc.length);
-  if (sc.style != YAML_PLAIN_SCALAR_STYLE) return text_node(Kind::String, s);
+// The text of a token (a scalar's value, a resolved tag, an anchor name);
+// empty for none.
+std::string_view token_text(fy_token* token) {
+  if (token == nullptr) return {};
+  std::size_t length = 0;
+  const char* text = fy_token_get_text(token, &length);
+  return text == nullptr ? std::string_view() : std::string_view(text, length);
+}
+
+// A block scalar's text. libfyaml 0.7.12 reads an empty block scalar that
+// ends the input ("- |" and a line break) as one NUL byte, which no block
+// scalar can hold, for the empty text.
+std::string_view block_scalar_text(fy_token* value) {
+  const std::string_view s = token_text(value);
+  return s == std::string_view("\0", 1) ? std::string_view() : s;
+}
+
+YamlNode type_scalar(const fy_event_scalar_data& sc) {
+  const fy_scalar_style style = fy_token_scalar_style(sc.value);
+  if (style == FYSS_LITERAL || style == FYSS_FOLDED) {
+    return text_node(Kind::String, block_scalar_text(sc.value));
+  }
+  const std::string_view s = token_text(sc.value);
+  if (style != FYSS_PLAIN) return text_node(Kind::String, s);
   if (sc.tag != nullptr) {
-    const std::string_view tag(reinterpret_cast<const char*>(sc.tag));
+    const std::string_view tag = token_text(sc.tag);
     if (tag.starts_with(CORE_TAG)) return type_tagged(tag.substr(CORE_TAG.size()), s);
     return text_node(Kind::String, s);
   }
   return type_plain(s);
 }
 
-void append_debug_string(std::string_view s, std::string& out) {
+// The braced escape of a control character: \u{1}, \u{85}.
+void append_braced_escape(unsigned c, std::string& out) {
   static constexpr char HEX[] = "0123456789abcdef";
+  out.append("\\u{");
+  if (c >= 0x10) out.push_back(HEX[c >> 4]);
+  out.push_back(HEX[c & 0xF]);
+  out.push_back('}');
+}
+
+void append_debug_string(std::string_view s, std::string& out) {
   out.push_back('"');
-  for (char ch : s) {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char ch = s[i];
     const auto c = static_cast<unsigned char>(ch);
+    // The C1 controls (U+0080 to U+009F, two bytes from 0xC2) are control
+    // characters too.
+    if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
+      append_braced_escape(static_cast<unsigned char>(s[++i]), out);
+      continue;
+    }
     switch (c) {
       case '"':
         out.append("\\\"");
@@ -181,10 +220,7 @@ void append_debug_string(std::string_view s, std::string& out) {
         break;
       default:
         if (c < 0x20 || c == 0x7F) {
-          out.append("\\u{");
-          if (c >= 0x10) out.push_back(HEX[c >> 4]);
-          out.push_back(HEX[c & 0xF]);
-          out.push_back('}');
+          append_braced_escape(c, out);
         } else {
           out.push_back(ch);
         }
@@ -304,18 +340,18 @@ class Loader {
   explicit Loader(boost::json::storage_ptr storage) { json_.reset(std::move(storage)); }
 
   // Feeds one event; false when the stream must be refused.
-  bool on_event(const yaml_event_t& event) {
+  bool on_event(const fy_event& event) {
     switch (event.type) {
-      case YAML_DOCUMENT_START_EVENT:
+      case FYET_DOCUMENT_START:
         anchors_.clear();
         return true;
-      case YAML_SCALAR_EVENT: {
-        YamlNode node = type_scalar(event);
+      case FYET_SCALAR: {
+        YamlNode node = type_scalar(event.scalar);
         const std::size_t weight = 16 + node.text.size();
-        return complete(node, true, anchor_of(event.data.scalar.anchor), 0, weight, false);
+        return complete(node, true, anchor_of(event.scalar.anchor), 0, weight, false);
       }
-      case YAML_ALIAS_EVENT: {
-        const auto found = anchors_.find(anchor_of(event.data.alias.anchor));
+      case FYET_ALIAS: {
+        const auto found = anchors_.find(anchor_of(event.alias.anchor));
         if (found == anchors_.end()) {
           YamlNode bad = scalar(Kind::BadValue);
           return complete(bad, true, {}, 0, 16, false);
@@ -324,12 +360,12 @@ class Loader {
         if (!spend(a.weight)) return false;
         return complete(a.node, false, {}, a.height, a.weight, false);
       }
-      case YAML_SEQUENCE_START_EVENT:
-        return open(Kind::Array, anchor_of(event.data.sequence_start.anchor));
-      case YAML_MAPPING_START_EVENT:
-        return open(Kind::Hash, anchor_of(event.data.mapping_start.anchor));
-      case YAML_SEQUENCE_END_EVENT:
-      case YAML_MAPPING_END_EVENT: {
+      case FYET_SEQUENCE_START:
+        return open(Kind::Array, anchor_of(event.sequence_start.anchor));
+      case FYET_MAPPING_START:
+        return open(Kind::Hash, anchor_of(event.mapping_start.anchor));
+      case FYET_SEQUENCE_END:
+      case FYET_MAPPING_END: {
         Frame frame = std::move(stack_.back());
         stack_.pop_back();
         if (frame.emit) {
@@ -342,7 +378,7 @@ class Loader {
         return complete(frame.node, true, std::move(frame.anchor), frame.height, frame.weight,
                         frame.emit);
       }
-      case YAML_DOCUMENT_END_EVENT:
+      case FYET_DOCUMENT_END:
         ++documents_;
         return true;
       default:
@@ -357,9 +393,7 @@ class Loader {
   }
 
  private:
-  static std::string anchor_of(const yaml_char_t* anchor) {
-    return anchor == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(anchor));
-  }
+  static std::string anchor_of(fy_token* anchor) { return std::string(token_text(anchor)); }
 
   bool spend(std::size_t weight) {
     copied_ += weight;
@@ -459,6 +493,46 @@ class Loader {
   std::size_t copied_ = 0;
   std::size_t documents_ = 0;
   boost::json::value_stack json_;
+};
+
+// A libfyaml parser over one text, YAML 1.2 unless the text's %YAML
+// directive says otherwise, whose diagnostics go nowhere: the tool never
+// shows a reader's messages.
+class YamlParser {
+ public:
+  explicit YamlParser(std::string_view text) {
+    fy_diag_cfg diag_cfg;
+    fy_diag_cfg_default(&diag_cfg);
+    diag_cfg.fp = nullptr;
+    diag_cfg.output_fn = [](fy_diag*, void*, const char*, std::size_t) {};
+    diag_ = fy_diag_create(&diag_cfg);
+    if (diag_ == nullptr) return;
+    fy_parse_cfg cfg{};
+    // The loader keeps its own nesting bound.
+    cfg.flags = static_cast<fy_parse_cfg_flags>(FYPCF_QUIET | FYPCF_DEFAULT_VERSION_1_2 |
+                                                FYPCF_DISABLE_DEPTH_LIMIT | FYPCF_JSON_NONE);
+    cfg.diag = diag_;
+    parser_ = fy_parser_create(&cfg);
+    if (parser_ != nullptr && fy_parser_set_string(parser_, text.data(), text.size()) != 0) {
+      fy_parser_destroy(parser_);
+      parser_ = nullptr;
+    }
+  }
+  YamlParser(const YamlParser&) = delete;
+  YamlParser& operator=(const YamlParser&) = delete;
+  ~YamlParser() {
+    if (parser_ != nullptr) fy_parser_destroy(parser_);
+    if (diag_ != nullptr) fy_diag_destroy(diag_);
+  }
+
+  explicit operator bool() const { return parser_ != nullptr; }
+  fy_event* next() { return fy_parser_parse(parser_); }
+  void free(fy_event* event) { fy_parser_event_free(parser_, event); }
+  bool failed() const { return fy_parser_get_stream_error(parser_); }
+
+ private:
+  fy_diag* diag_ = nullptr;
+  fy_parser* parser_ = nullptr;
 };
 
 // Characters that force quotes anywhere in a string (every C0 control and DEL
@@ -673,12 +747,35 @@ class YamlWriter {
     for (const auto& m : o) {
       separate(first);
       first = false;
+      const std::size_t at = out_.size();
       write_yaml_string(m.key(), out_);
-      out_.push_back(':');
-      value(m.value(), false);
+      if (is_implicit_key(std::string_view(out_).substr(at))) {
+        out_.push_back(':');
+        value(m.value(), false);
+      } else {
+        // "? key", then ": value" below it, which continues like a sequence item.
+        out_.insert(at, "? ");
+        out_.push_back('\n');
+        indent(level);
+        out_.push_back(':');
+        value(m.value(), true);
+      }
     }
     --level;
   }
+
+  // Whether a key written as `key` may stand before ":" alone: YAML 1.2
+  // (6.3.2, rule 154) limits an implicit key to 1024 characters.
+  static bool is_implicit_key(std::string_view key) {
+    if (key.size() <= MAX_IMPLICIT_KEY) return true;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < key.size() && characters <= MAX_IMPLICIT_KEY; ++characters) {
+      (void)text::next_code_point(key, i);
+    }
+    return characters <= MAX_IMPLICIT_KEY;
+  }
+
+  static constexpr std::size_t MAX_IMPLICIT_KEY = 1024;
 
   void value(const JsonValue& v, bool inline_flag) {
     if (is_open_container(v) && !inline_flag) {
@@ -696,26 +793,17 @@ class YamlWriter {
 }  // namespace
 
 std::optional<JsonValue> read_yaml(std::string_view text, boost::json::storage_ptr storage) {
-  yaml_parser_t parser;
-  if (yaml_parser_initialize(&parser) == 0) return std::nullopt;
-  yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text.data()),
-                               text.size());
-  yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
+  YamlParser parser(text);
+  if (!parser) return std::nullopt;
   Loader loader(std::move(storage));
-  bool ok = true;
   for (;;) {
-    yaml_event_t event;
-    if (yaml_parser_parse(&parser, &event) == 0) {
-      ok = false;
-      break;
-    }
-    const bool end = event.type == YAML_STREAM_END_EVENT;
-    ok = loader.on_event(event);
-    yaml_event_delete(&event);
-    if (!ok || end) break;
+    fy_event* event = parser.next();
+    if (event == nullptr) break;  // the stream's end, or an error
+    const bool ok = loader.on_event(*event);
+    parser.free(event);
+    if (!ok) return std::nullopt;
   }
-  yaml_parser_delete(&parser);
-  if (!ok) return std::nullopt;
+  if (parser.failed()) return std::nullopt;
   return loader.first_document();
 }
 
