@@ -43,8 +43,10 @@ clang-test: test-deps
 	$(CTEST) $(CLANG_DIR)
 
 # Fails, naming each line, where a tracked C++ file differs from .clang-format.
+# Generated tables (first line "// GENERATED ...") keep their generator's layout.
 format-check: test-deps
-	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format-14 --dry-run -Werror
+	git ls-files -z '*.cpp' '*.h' | xargs -0 grep -L -Z '^// GENERATED' \
+	  | xargs -0 clang-format-14 --dry-run -Werror
 
 sanitize: test-deps
 	$(CONFIGURE) -B $(SANITIZE_DIR) -DPELLORIAND_SANITIZE=ON

@@ -36,8 +36,8 @@ std::string holed_square() {
     for (int j = 0; j < 100; ++j) {
       const std::string x = std::to_string(500 + 1000 * i), x1 = std::to_string(501 + 1000 * i);
       const std::string y = std::to_string(500 + 1000 * j), y1 = std::to_string(501 + 1000 * j);
-      out += ",[[" + x + "," + y + "],[" + x + "," + y1 + "],[" + x1 + "," + y1 + "],[" + x1 +
-             "," + y + "],[" + x + "," + y + "]]";
+      out += ",[[" + x + "," + y + "],[" + x + "," + y1 + "],[" + x1 + "," + y1 + "],[" + x1 + "," +
+             y + "],[" + x + "," + y + "]]";
     }
   return out + "]}";
 }
@@ -74,8 +74,7 @@ BENCHMARK_CAPTURE(run_geom, buffer_100_geographic, polygon(100, 10, 50, 0.5) + "
 BENCHMARK_CAPTURE(run_geom, buffer_10000_planar, polygon(10000, 1000, 1000, 500) + " 5", "buffer")
     ->Unit(benchmark::kMillisecond);
 // About 2.5 MB: more than one request can carry.
-BENCHMARK_CAPTURE(run_geom, buffer_100000_planar, polygon(100000, 1000, 1000, 500) + " 5",
-                  "buffer")
+BENCHMARK_CAPTURE(run_geom, buffer_100000_planar, polygon(100000, 1000, 1000, 500) + " 5", "buffer")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(run_geom, buffer_10000_holes, holed_square() + " 100", "buffer")
     ->Unit(benchmark::kMillisecond);

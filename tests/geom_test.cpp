@@ -349,10 +349,12 @@ TEST(Geom, ManyHoles) {
   EXPECT_NEAR(same.area, 1e8 - 100 - 600 * 600, 1e-3);
   // With the left half: its 50 small holes and the one by the border; the cut
   // runs through no hole.
-  const std::string half = geom(
-      many_holes() + "\n\n" +
-          R"({"type":"Polygon","coordinates":[[[-1,-1],[5000,-1],[5000,10001],[-1,10001],[-1,-1]]]})",
-      "intersect").text();
+  const std::string half =
+      geom(
+          many_holes() + "\n\n" +
+              R"({"type":"Polygon","coordinates":[[[-1,-1],[5000,-1],[5000,10001],[-1,10001],[-1,-1]]]})",
+          "intersect")
+          .text();
   const Shape left = polygon_shape(half.substr(0, half.find('\n')));
   EXPECT_EQ(left.rings, 52u);
   EXPECT_NEAR(left.area, 5e7 - 51, 1e-3);
