@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <memory>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "time_zone_scope.h"
 #include "tools/hebrew.h"
 #include "tools/lunisolar.h"
+#include "tools/persian.h"
 #include "tools/ummalqura.h"
 
 namespace pelloriand {
@@ -41,6 +43,19 @@ std::string line_of(const std::string& report, std::string_view label) {
     start = end + 1;
   }
   return "<no line " + std::string(label) + ">";
+}
+
+// Each row's date gives the line `label` ending in the row's value.
+struct DateLine {
+  std::string_view input, value;
+};
+
+void expect_lines(std::string_view label, std::span<const DateLine> rows) {
+  for (const DateLine& row : rows) {
+    EXPECT_EQ(line_of(calendar_ok(row.input), fmt::format("{} ", label)),
+              fmt::format("{:<10} {}", label, row.value))
+        << row.input;
+  }
 }
 
 TEST(Calendar, FullReportFor2025_03_15) {
@@ -284,12 +299,9 @@ TEST(Calendar, LunisolarTablesDepartFromIcuOnlyWhereIcuIsWrong) {
 }
 
 // Umm al-Qura dates as @tabby_ai/hijri-converter and @umalqura/core both give
-// them; ICU's own arithmetic starts each of these months a day off.
+// them; ICU starts the months of the first five a day off.
 TEST(Calendar, IslamicLineFollowsTheUmmAlQuraTable) {
-  struct Row {
-    std::string_view input, islamic;
-  };
-  const Row rows[] = {
+  const DateLine rows[] = {
       {"2029-08-10", "Rabiʻ I 29, 1451 AH"},
       {"2029-08-11", "Rabiʻ II 1, 1451 AH"},
       {"2031-12-15", "Ramadan 1, 1453 AH"},
@@ -299,10 +311,7 @@ TEST(Calendar, IslamicLineFollowsTheUmmAlQuraTable) {
       {"1999-04-17", "Muharram 1, 1420 AH"},
       {"2077-11-16", "Dhuʻl-Hijjah 30, 1500 AH"},
   };
-  for (const Row& row : rows) {
-    EXPECT_EQ(line_of(calendar_ok(row.input), "islamic "), "islamic    " + std::string(row.islamic))
-        << row.input;
-  }
+  expect_lines("islamic", rows);
 }
 
 // Every day of the table's years reads as the table has it, in ICU's words;
@@ -342,22 +351,58 @@ TEST(Calendar, IslamicLineOverTheWholeUmmAlQuraTable) {
   EXPECT_EQ(first_year_icu_differs, 1451);
 }
 
+// Persian dates as jalaali-js gives them; the first two also follow from the
+// March equinox against Tehran noon (astronomia's equinox, after Meeus). ICU
+// starts each of these years a day late.
+TEST(Calendar, PersianLineFollowsTheEquinox) {
+  const DateLine rows[] = {
+      {"2256-03-19", "Esfand 29, 1634 AP"},   {"2256-03-20", "Farvardin 1, 1635 AP"},
+      {"2289-03-20", "Farvardin 1, 1668 AP"}, {"2322-03-21", "Farvardin 1, 1701 AP"},
+      {"2487-03-20", "Farvardin 1, 1866 AP"}, {"2681-03-20", "Farvardin 1, 2060 AP"},
+      {"3176-03-20", "Farvardin 1, 2555 AP"},
+  };
+  expect_lines("persian", rows);
+}
+
+// ICU's independent arithmetic agrees with the rule on every year start from
+// 1178 to 1634 AP, which pins the rule's arithmetic down; from 1635 on the line
+// starts every year where the rule does, and ends the year before on Esfand 29
+// or 30.
+TEST(Calendar, PersianYearStartsOverTheRulesYears) {
+  namespace persian = tools::persian;
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::Calendar> icu_calendar(icu::Calendar::createInstance(
+      *icu::TimeZone::getGMT(), icu::Locale::forLanguageTag("en-u-ca-persian", status), status));
+  ASSERT_TRUE(U_SUCCESS(status));
+  for (std::int32_t year = 1178; year < 1635; ++year) {
+    icu_calendar->setTime(static_cast<UDate>(persian::new_year(year) * civil::MS_PER_DAY), status);
+    ASSERT_TRUE(icu_calendar->get(UCAL_EXTENDED_YEAR, status) == year &&
+                icu_calendar->get(UCAL_MONTH, status) == 0 &&
+                icu_calendar->get(UCAL_DATE, status) == 1)
+        << year;
+  }
+  for (std::int32_t year = 1635; year <= persian::LAST_YEAR; ++year) {
+    const std::int64_t start = persian::new_year(year);
+    const std::int64_t length = persian::new_year(year + 1) - start;
+    ASSERT_TRUE(length == 365 || length == 366) << year;
+    ASSERT_EQ(line_of(tools::calendar::calendar_report(start * civil::MS_PER_DAY), "persian "),
+              fmt::format("persian    Farvardin 1, {} AP", year));
+    ASSERT_EQ(line_of(tools::calendar::calendar_report((start + length - 1) * civil::MS_PER_DAY),
+                      "persian "),
+              fmt::format("persian    Esfand {}, {} AP", length - 336, year));
+  }
+}
+
 // ICU 72 starts 5807, among others, a day late; the line follows the
 // arithmetic, also on a 30th that ICU's shorter year lacks.
 TEST(Calendar, HebrewLine) {
-  struct Row {
-    std::string_view input, hebrew;
-  };
-  const Row rows[] = {
+  const DateLine rows[] = {
       {"2046-10-01", "1 Tishri 5807"},   {"2045-11-10", "1 Kislev 5806"},
       {"2045-11-09", "29 Heshvan 5806"}, {"2046-11-28", "29 Heshvan 5807"},
       {"2046-11-29", "30 Heshvan 5807"}, {"2046-11-30", "1 Kislev 5807"},
       {"2024-03-15", "5 Adar II 5784"},  {"2024-02-15", "6 Adar I 5784"},
   };
-  for (const Row& row : rows) {
-    EXPECT_EQ(line_of(calendar_ok(row.input), "hebrew "), "hebrew     " + std::string(row.hebrew))
-        << row.input;
-  }
+  expect_lines("hebrew", rows);
 }
 
 // Every year's 1 Tishri from 1 to 10000, against a reference's table, and the

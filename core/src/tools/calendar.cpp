@@ -8,10 +8,11 @@
 // flag, day) from the published calendars' month tables (lunisolar.h), and
 // from ICU's lunisolar calendars outside the tables' years. The Hebrew date is
 // our own arithmetic (hebrew.h) and the Islamic date comes from the published
-// Umm al-Qura table (ummalqura.h) over its years; ICU writes both. ICU's
-// Gregorian-based calendars (Buddhist, Japanese, Minguo) are made proleptic,
-// so dates before 1582 are converted from the same Gregorian date as the
-// other lines. All dates are UTC; the host's zone is never consulted.
+// Umm al-Qura table (ummalqura.h) over its years, and the Persian date from
+// Borkowski's rule (persian.h) where ICU's arithmetic leaves it; ICU writes
+// all three. ICU's Gregorian-based calendars (Buddhist, Japanese, Minguo) are
+// made proleptic, so dates before 1582 are converted from the same Gregorian
+// date as the other lines. All dates are UTC; the host's zone is never consulted.
 //
 // Building an ICU formatter from a skeleton costs milliseconds (the pattern
 // generator loads and searches the locale's data), and ICU formatters may not
@@ -45,6 +46,7 @@
 #include "tools/entries.h"
 #include "tools/hebrew.h"
 #include "tools/lunisolar.h"
+#include "tools/persian.h"
 #include "tools/ummalqura.h"
 
 namespace pelloriand::tools {
@@ -179,7 +181,7 @@ Reading read_instant(std::string_view t) {
 
 struct LineTools {
   std::unique_ptr<icu::DateFormat> formatter;  // null: the calendar is unavailable
-  std::unique_ptr<icu::Calendar> calendar;     // chinese, dangi, hebrew and islamic only
+  std::unique_ptr<icu::Calendar> calendar;     // not for the Gregorian-based lines
 };
 
 using Toolset = std::array<LineTools, CALENDAR_LINES.size()>;
@@ -189,7 +191,8 @@ bool is_lunisolar(const CalendarLine& line) {
 }
 
 bool needs_calendar(const CalendarLine& line) {
-  return is_lunisolar(line) || line.keyword == "hebrew" || line.keyword == "islamic-umalqura";
+  return is_lunisolar(line) || line.keyword == "hebrew" || line.keyword == "islamic-umalqura" ||
+         line.keyword == "persian";
 }
 
 // Sets a calendar to UTC and, for ICU's Gregorian-based calendars, moves the
@@ -377,6 +380,23 @@ icu::UnicodeString islamic_text(const icu::DateFormat& formatter, icu::Calendar&
                          static_cast<std::int32_t>(truth->day)});
 }
 
+// The Persian line's value. ICU's 33-year arithmetic matches the astronomical
+// year starts from 1178 AP (1799) until 1635 AP (2256), which it starts a day
+// late, as it does every 33 years after; from there to the end of Borkowski's
+// rule the date is the rule's. Earlier, proleptic years stay ICU's.
+icu::UnicodeString persian_text(const icu::DateFormat& formatter, icu::Calendar& calendar,
+                                UDate date) {
+  constexpr std::int32_t FIRST_YEAR_ICU_MISSES = 1635;
+  const auto days = static_cast<std::int64_t>(date) / civil::MS_PER_DAY;
+  icu::UnicodeString text;
+  if (days < persian::new_year(FIRST_YEAR_ICU_MISSES)) return formatter.format(date, text);
+  const auto truth = persian::persian_date(days);
+  if (!truth) return formatter.format(date, text);
+  return text_with_date(formatter, calendar, date,
+                        {truth->year, static_cast<std::int32_t>(truth->month) - 1,
+                         static_cast<std::int32_t>(truth->day)});
+}
+
 void append_calendar_line(Out out, std::size_t index, LineTools& tools, UDate date) {
   const CalendarLine& line = CALENDAR_LINES[index];
   fmt::format_to(out, "\n{:<10} ", line.label);
@@ -393,6 +413,9 @@ void append_calendar_line(Out out, std::size_t index, LineTools& tools, UDate da
       return;
     } else if (line.keyword == "islamic-umalqura") {
       append_utf8(out, islamic_text(*tools.formatter, *tools.calendar, date));
+      return;
+    } else if (line.keyword == "persian") {
+      append_utf8(out, persian_text(*tools.formatter, *tools.calendar, date));
       return;
     } else {
       icu::UnicodeString text;
