@@ -24,10 +24,12 @@
 #include <fmt/format.h>
 #include <unicode/calendar.h>
 #include <unicode/datefmt.h>
+#include <unicode/dtfmtsym.h>
 #include <unicode/fpositer.h>
 #include <unicode/gregocal.h>
 #include <unicode/locid.h>
 #include <unicode/numfmt.h>
+#include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 #include <unicode/unistr.h>
 
@@ -181,7 +183,7 @@ Reading read_instant(std::string_view t) {
 
 struct LineTools {
   std::unique_ptr<icu::DateFormat> formatter;  // null: the calendar is unavailable
-  std::unique_ptr<icu::Calendar> calendar;     // not for the Gregorian-based lines
+  std::unique_ptr<icu::Calendar> calendar;     // chinese, dangi and hebrew only
 };
 
 using Toolset = std::array<LineTools, CALENDAR_LINES.size()>;
@@ -191,8 +193,7 @@ bool is_lunisolar(const CalendarLine& line) {
 }
 
 bool needs_calendar(const CalendarLine& line) {
-  return is_lunisolar(line) || line.keyword == "hebrew" || line.keyword == "islamic-umalqura" ||
-         line.keyword == "persian";
+  return is_lunisolar(line) || line.keyword == "hebrew";
 }
 
 // Sets a calendar to UTC and, for ICU's Gregorian-based calendars, moves the
@@ -319,7 +320,8 @@ struct IcuDate {
 // ICU's text for `date` when ICU's calendar agrees with `truth`. When it does
 // not, ICU writes the first day of the right month, which exists in every
 // year however ICU counts it, and the right day number takes the place of its
-// "1". So ICU keeps writing the line's words while the date is ours.
+// "1". So ICU keeps writing the line's words while the date is ours; it also
+// picks the month's name, which for Adar depends on the year.
 icu::UnicodeString text_with_date(const icu::DateFormat& formatter, icu::Calendar& calendar,
                                   UDate date, IcuDate truth) {
   UErrorCode status = U_ZERO_ERROR;
@@ -366,35 +368,75 @@ icu::UnicodeString hebrew_text(const icu::DateFormat& formatter, icu::Calendar& 
       {static_cast<std::int32_t>(truth.year), month, static_cast<std::int32_t>(truth.day)});
 }
 
+// ICU's text for `date` with its year, month and day fields rewritten to read
+// `truth`, in ICU's own month names and digits. Asking ICU's Umm al-Qura or
+// Persian calendar whether it agrees would cost more than the whole rest of
+// the report: ICU converts a date in those calendars by walking its years.
+icu::UnicodeString text_with_fields(const icu::DateFormat& formatter, UDate date, IcuDate truth) {
+  UErrorCode status = U_ZERO_ERROR;
+  icu::UnicodeString text;
+  icu::FieldPositionIterator fields;
+  formatter.format(date, text, &fields, status);
+  const auto* simple = dynamic_cast<const icu::SimpleDateFormat*>(&formatter);
+  if (U_FAILURE(status) || simple == nullptr) return text;
+  std::int32_t month_count = 0;
+  const icu::UnicodeString* months = simple->getDateFormatSymbols()->getMonths(
+      month_count, icu::DateFormatSymbols::FORMAT, icu::DateFormatSymbols::WIDE);
+  if (truth.month >= month_count) return text;
+
+  // The fields come in text order; replacing from the last keeps the
+  // positions of the earlier ones.
+  std::array<icu::FieldPosition, 8> found;
+  std::size_t n = 0;
+  for (icu::FieldPosition field; n < found.size() && fields.next(field);) found[n++] = field;
+  while (n-- > 0) {
+    const icu::FieldPosition& field = found[n];
+    icu::UnicodeString value;
+    switch (field.getField()) {
+      case UDAT_YEAR_FIELD:
+        formatter.getNumberFormat()->format(truth.year, value);
+        break;
+      case UDAT_MONTH_FIELD:
+        value = months[truth.month];
+        break;
+      case UDAT_DATE_FIELD:
+        formatter.getNumberFormat()->format(truth.day, value);
+        break;
+      default:
+        continue;
+    }
+    text.replace(field.getBeginIndex(), field.getEndIndex() - field.getBeginIndex(), value);
+  }
+  return text;
+}
+
 // The Islamic line's value. ICU's Umm al-Qura months depart from the published
 // table from 1451 AH (2029) on, so the table gives the date where it reaches,
 // and ICU's own arithmetic only outside it.
-icu::UnicodeString islamic_text(const icu::DateFormat& formatter, icu::Calendar& calendar,
-                                UDate date) {
+icu::UnicodeString islamic_text(const icu::DateFormat& formatter, UDate date) {
   const auto truth =
       ummalqura::hijri_date(ummalqura::YEARS, static_cast<std::int64_t>(date) / civil::MS_PER_DAY);
   icu::UnicodeString text;
   if (!truth) return formatter.format(date, text);
-  return text_with_date(formatter, calendar, date,
-                        {truth->year, static_cast<std::int32_t>(truth->month) - 1,
-                         static_cast<std::int32_t>(truth->day)});
+  return text_with_fields(formatter, date,
+                          {truth->year, static_cast<std::int32_t>(truth->month) - 1,
+                           static_cast<std::int32_t>(truth->day)});
 }
 
 // The Persian line's value. ICU's 33-year arithmetic matches the astronomical
 // year starts from 1178 AP (1799) until 1635 AP (2256), which it starts a day
 // late, as it does every 33 years after; from there to the end of Borkowski's
 // rule the date is the rule's. Earlier, proleptic years stay ICU's.
-icu::UnicodeString persian_text(const icu::DateFormat& formatter, icu::Calendar& calendar,
-                                UDate date) {
+icu::UnicodeString persian_text(const icu::DateFormat& formatter, UDate date) {
   constexpr std::int32_t FIRST_YEAR_ICU_MISSES = 1635;
   const auto days = static_cast<std::int64_t>(date) / civil::MS_PER_DAY;
   icu::UnicodeString text;
   if (days < persian::new_year(FIRST_YEAR_ICU_MISSES)) return formatter.format(date, text);
   const auto truth = persian::persian_date(days);
   if (!truth) return formatter.format(date, text);
-  return text_with_date(formatter, calendar, date,
-                        {truth->year, static_cast<std::int32_t>(truth->month) - 1,
-                         static_cast<std::int32_t>(truth->day)});
+  return text_with_fields(formatter, date,
+                          {truth->year, static_cast<std::int32_t>(truth->month) - 1,
+                           static_cast<std::int32_t>(truth->day)});
 }
 
 void append_calendar_line(Out out, std::size_t index, LineTools& tools, UDate date) {
@@ -412,10 +454,10 @@ void append_calendar_line(Out out, std::size_t index, LineTools& tools, UDate da
       append_utf8(out, hebrew_text(*tools.formatter, *tools.calendar, date));
       return;
     } else if (line.keyword == "islamic-umalqura") {
-      append_utf8(out, islamic_text(*tools.formatter, *tools.calendar, date));
+      append_utf8(out, islamic_text(*tools.formatter, date));
       return;
     } else if (line.keyword == "persian") {
-      append_utf8(out, persian_text(*tools.formatter, *tools.calendar, date));
+      append_utf8(out, persian_text(*tools.formatter, date));
       return;
     } else {
       icu::UnicodeString text;
