@@ -41,6 +41,12 @@ void BM_CalendarLeapMonth(benchmark::State& state) {
 }
 BENCHMARK(BM_CalendarLeapMonth);
 
+// A date whose Islamic line ICU gets wrong, so the line is rewritten.
+void BM_CalendarCorrectedLines(benchmark::State& state) {
+  run_case(state, "calendar", "2029-08-11");
+}
+BENCHMARK(BM_CalendarCorrectedLines);
+
 // What every call would cost if it built its eleven formatters afresh.
 void BM_CalendarFreshFormatters(benchmark::State& state) {
   for (auto _ : state) {

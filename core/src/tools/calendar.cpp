@@ -7,10 +7,12 @@
 // composed here (related Gregorian year, sexagenary year name, month, leap
 // flag, day) from the published calendars' month tables (lunisolar.h), and
 // from ICU's lunisolar calendars outside the tables' years. The Hebrew date is
-// our own arithmetic (hebrew.h), written by ICU. ICU's Gregorian-based
-// calendars (Buddhist, Japanese, Minguo) are made proleptic, so dates before
-// 1582 are converted from the same Gregorian date as the other lines. All dates
-// are UTC; the host's zone is never consulted.
+// our own arithmetic (hebrew.h) and the Islamic date comes from the published
+// Umm al-Qura table (ummalqura.h) over its years, and the Persian date from
+// Borkowski's rule (persian.h) where ICU's arithmetic leaves it; ICU writes
+// all three. ICU's Gregorian-based calendars (Buddhist, Japanese, Minguo) are
+// made proleptic, so dates before 1582 are converted from the same Gregorian
+// date as the other lines. All dates are UTC; the host's zone is never consulted.
 //
 // Building an ICU formatter from a skeleton costs milliseconds (the pattern
 // generator loads and searches the locale's data), and ICU formatters may not
@@ -22,10 +24,12 @@
 #include <fmt/format.h>
 #include <unicode/calendar.h>
 #include <unicode/datefmt.h>
+#include <unicode/dtfmtsym.h>
 #include <unicode/fpositer.h>
 #include <unicode/gregocal.h>
 #include <unicode/locid.h>
 #include <unicode/numfmt.h>
+#include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 #include <unicode/unistr.h>
 
@@ -44,6 +48,8 @@
 #include "tools/entries.h"
 #include "tools/hebrew.h"
 #include "tools/lunisolar.h"
+#include "tools/persian.h"
+#include "tools/ummalqura.h"
 
 namespace pelloriand::tools {
 namespace {
@@ -305,30 +311,30 @@ bool append_lunisolar(Out out, icu::Calendar& calendar, bool korean, UDate date)
   return true;
 }
 
-// The Hebrew line's value. ICU 72 starts some years a day late (5807 among
-// them), so the date comes from our own arithmetic and ICU only writes it:
-// when ICU's date differs, ICU writes the first day of the right month, which
-// exists in every year however ICU counts it, and the day number takes the
-// place of its "1".
-icu::UnicodeString hebrew_text(const icu::DateFormat& formatter, icu::Calendar& calendar,
-                               UDate date) {
-  const hebrew::HebrewDate truth =
-      hebrew::hebrew_from_days(static_cast<std::int64_t>(date) / civil::MS_PER_DAY);
-  // ICU numbers the months as in a leap year, skipping Adar I (5) in a common one.
-  const auto month = static_cast<std::int32_t>(
-      !hebrew::is_leap_year(truth.year) && truth.month >= 5 ? truth.month + 1 : truth.month);
+// A date in ICU's own fields: the extended year, the month counted from 0 and
+// the day of the month.
+struct IcuDate {
+  std::int32_t year, month, day;
+};
+
+// ICU's text for `date` when ICU's calendar agrees with `truth`. When it does
+// not, ICU writes the first day of the right month, which exists in every
+// year however ICU counts it, and the right day number takes the place of its
+// "1". So ICU keeps writing the line's words while the date is ours; it also
+// picks the month's name, which for Adar depends on the year.
+icu::UnicodeString text_with_date(const icu::DateFormat& formatter, icu::Calendar& calendar,
+                                  UDate date, IcuDate truth) {
   UErrorCode status = U_ZERO_ERROR;
   calendar.setTime(date, status);
   icu::UnicodeString text;
   const bool icu_agrees = calendar.get(UCAL_EXTENDED_YEAR, status) == truth.year &&
-                          calendar.get(UCAL_MONTH, status) == month &&
-                          calendar.get(UCAL_DATE, status) == static_cast<std::int32_t>(truth.day);
-  // Years before 1 are ICU's own affair.
-  if (icu_agrees || U_FAILURE(status) || truth.year < 1) return formatter.format(date, text);
+                          calendar.get(UCAL_MONTH, status) == truth.month &&
+                          calendar.get(UCAL_DATE, status) == truth.day;
+  if (icu_agrees || U_FAILURE(status)) return formatter.format(date, text);
 
   calendar.clear();
-  calendar.set(UCAL_EXTENDED_YEAR, static_cast<std::int32_t>(truth.year));
-  calendar.set(UCAL_MONTH, month);
+  calendar.set(UCAL_EXTENDED_YEAR, truth.year);
+  calendar.set(UCAL_MONTH, truth.month);
   calendar.set(UCAL_DATE, 1);
   icu::FieldPositionIterator fields;
   formatter.format(calendar, text, &fields, status);
@@ -336,13 +342,101 @@ icu::UnicodeString hebrew_text(const icu::DateFormat& formatter, icu::Calendar& 
   while (fields.next(field)) {
     if (field.getField() == UDAT_DATE_FIELD) {
       icu::UnicodeString day;
-      formatter.getNumberFormat()->format(static_cast<std::int32_t>(truth.day), day);
+      formatter.getNumberFormat()->format(truth.day, day);
       text.replace(field.getBeginIndex(), field.getEndIndex() - field.getBeginIndex(), day);
       break;
     }
   }
   if (U_FAILURE(status)) formatter.format(date, text.remove());
   return text;
+}
+
+// The Hebrew line's value. ICU 72 starts some years a day late (5807 among
+// them), so the date comes from our own arithmetic.
+icu::UnicodeString hebrew_text(const icu::DateFormat& formatter, icu::Calendar& calendar,
+                               UDate date) {
+  const hebrew::HebrewDate truth =
+      hebrew::hebrew_from_days(static_cast<std::int64_t>(date) / civil::MS_PER_DAY);
+  icu::UnicodeString text;
+  // Years before 1 are ICU's own affair.
+  if (truth.year < 1) return formatter.format(date, text);
+  // ICU numbers the months as in a leap year, skipping Adar I (5) in a common one.
+  const auto month = static_cast<std::int32_t>(
+      !hebrew::is_leap_year(truth.year) && truth.month >= 5 ? truth.month + 1 : truth.month);
+  return text_with_date(
+      formatter, calendar, date,
+      {static_cast<std::int32_t>(truth.year), month, static_cast<std::int32_t>(truth.day)});
+}
+
+// ICU's text for `date` with its year, month and day fields rewritten to read
+// `truth`, in ICU's own month names and digits. Asking ICU's Umm al-Qura or
+// Persian calendar whether it agrees would cost more than the whole rest of
+// the report: ICU converts a date in those calendars by walking its years.
+icu::UnicodeString text_with_fields(const icu::DateFormat& formatter, UDate date, IcuDate truth) {
+  UErrorCode status = U_ZERO_ERROR;
+  icu::UnicodeString text;
+  icu::FieldPositionIterator fields;
+  formatter.format(date, text, &fields, status);
+  const auto* simple = dynamic_cast<const icu::SimpleDateFormat*>(&formatter);
+  if (U_FAILURE(status) || simple == nullptr) return text;
+  std::int32_t month_count = 0;
+  const icu::UnicodeString* months = simple->getDateFormatSymbols()->getMonths(
+      month_count, icu::DateFormatSymbols::FORMAT, icu::DateFormatSymbols::WIDE);
+  if (truth.month >= month_count) return text;
+
+  // The fields come in text order; replacing from the last keeps the
+  // positions of the earlier ones.
+  std::array<icu::FieldPosition, 8> found;
+  std::size_t n = 0;
+  for (icu::FieldPosition field; n < found.size() && fields.next(field);) found[n++] = field;
+  while (n-- > 0) {
+    const icu::FieldPosition& field = found[n];
+    icu::UnicodeString value;
+    switch (field.getField()) {
+      case UDAT_YEAR_FIELD:
+        formatter.getNumberFormat()->format(truth.year, value);
+        break;
+      case UDAT_MONTH_FIELD:
+        value = months[truth.month];
+        break;
+      case UDAT_DATE_FIELD:
+        formatter.getNumberFormat()->format(truth.day, value);
+        break;
+      default:
+        continue;
+    }
+    text.replace(field.getBeginIndex(), field.getEndIndex() - field.getBeginIndex(), value);
+  }
+  return text;
+}
+
+// The Islamic line's value. ICU's Umm al-Qura months depart from the published
+// table from 1451 AH (2029) on, so the table gives the date where it reaches,
+// and ICU's own arithmetic only outside it.
+icu::UnicodeString islamic_text(const icu::DateFormat& formatter, UDate date) {
+  const auto truth =
+      ummalqura::hijri_date(ummalqura::YEARS, static_cast<std::int64_t>(date) / civil::MS_PER_DAY);
+  icu::UnicodeString text;
+  if (!truth) return formatter.format(date, text);
+  return text_with_fields(formatter, date,
+                          {truth->year, static_cast<std::int32_t>(truth->month) - 1,
+                           static_cast<std::int32_t>(truth->day)});
+}
+
+// The Persian line's value. ICU's 33-year arithmetic matches the astronomical
+// year starts from 1178 AP (1799) until 1635 AP (2256), which it starts a day
+// late, as it does every 33 years after; from there to the end of Borkowski's
+// rule the date is the rule's. Earlier, proleptic years stay ICU's.
+icu::UnicodeString persian_text(const icu::DateFormat& formatter, UDate date) {
+  constexpr std::int32_t FIRST_YEAR_ICU_MISSES = 1635;
+  const auto days = static_cast<std::int64_t>(date) / civil::MS_PER_DAY;
+  icu::UnicodeString text;
+  if (days < persian::new_year(FIRST_YEAR_ICU_MISSES)) return formatter.format(date, text);
+  const auto truth = persian::persian_date(days);
+  if (!truth) return formatter.format(date, text);
+  return text_with_fields(formatter, date,
+                          {truth->year, static_cast<std::int32_t>(truth->month) - 1,
+                           static_cast<std::int32_t>(truth->day)});
 }
 
 void append_calendar_line(Out out, std::size_t index, LineTools& tools, UDate date) {
@@ -358,6 +452,12 @@ void append_calendar_line(Out out, std::size_t index, LineTools& tools, UDate da
       }
     } else if (line.keyword == "hebrew") {
       append_utf8(out, hebrew_text(*tools.formatter, *tools.calendar, date));
+      return;
+    } else if (line.keyword == "islamic-umalqura") {
+      append_utf8(out, islamic_text(*tools.formatter, date));
+      return;
+    } else if (line.keyword == "persian") {
+      append_utf8(out, persian_text(*tools.formatter, date));
       return;
     } else {
       icu::UnicodeString text;
