@@ -194,6 +194,20 @@ TEST(Format, YamlSeesIndentationAndTheLastLineBreak) {
   });
 }
 
+// Single-quoted scalars: '' in runs and beside other text, folding of line
+// breaks and the blanks around them, and CRLF line ends. Runs of '' once came
+// back with a quote in the next character's place.
+TEST(Format, YamlSingleQuotedScalars) {
+  check_rows({
+      {"['a''''b', '''''''''''', 'it''s', 'x''''''''y''z']", "json",
+       "[\n  \"a''b\",\n  \"'''''\",\n  \"it's\",\n  \"x''''y'z\"\n]"},
+      {"k: 'one\n  two  \n\n   three\n\n\n four '", "json",
+       "{\n  \"k\": \"one two\\nthree\\n\\nfour \"\n}"},
+      {"- 'a \t\r\n \t b'\r\n- 'c\r\n\r\n  '", "json", "[\n  \"a b\",\n  \"c\\n\"\n]"},
+      {"'''''''': 'é''''ж'", "json", "{\n  \"'''\": \"é''ж\"\n}"},
+  });
+}
+
 // YAML 1.2 as real documents write it, which a YAML 1.1 reader refuses or
 // misreads: an anchor may hold ":", a tab may separate, "?x" in a flow
 // sequence is a plain scalar; and a comment needs a space before it.

@@ -164,11 +164,65 @@ std::string_view block_scalar_text(fy_token* value) {
   return s == std::string_view("\0", 1) ? std::string_view() : s;
 }
 
-YamlNode type_scalar(const fy_event_scalar_data& sc) {
+// Appends one line of a single-quoted scalar, each '' read as '.
+void append_unquoted(std::string_view line, std::string& out) {
+  for (std::size_t quote; (quote = line.find("''")) != std::string_view::npos;) {
+    out.append(line.substr(0, quote + 1));
+    line.remove_prefix(quote + 2);
+  }
+  out.append(line);
+}
+
+// The value of a single-quoted scalar from its source between the quotes:
+// '' is one quote, and line breaks fold as in every flow scalar (the blanks
+// around a break go, one break is a space, n breaks are n - 1 line feeds).
+// libfyaml 0.7.12 is not asked: after two '' in a row it writes a quote where
+// the next character belongs ('a''''b' reads as a''') and leaks the buffer.
+YamlNode single_quoted_node(std::string_view raw) {
+  constexpr std::string_view BLANKS = " \t";
+  constexpr std::string_view BREAKS = "\r\n";
+  YamlNode n;
+  n.kind = Kind::String;
+  n.text.reserve(raw.size());
+  for (bool first = true;; first = false) {
+    const std::size_t end = raw.find_first_of(BREAKS);
+    std::string_view line = raw.substr(0, end);
+    if (!first) line.remove_prefix(std::min(line.size(), line.find_first_not_of(BLANKS)));
+    if (end == std::string_view::npos) {
+      append_unquoted(line, n.text);
+      return n;
+    }
+    append_unquoted(line.substr(0, line.find_last_not_of(BLANKS) + 1), n.text);
+    // The break, and every line of nothing but blanks after it.
+    std::size_t breaks = 0;
+    std::size_t next = end;
+    while (next < raw.size() && BREAKS.find(raw[next]) != std::string_view::npos) {
+      next += raw.compare(next, 2, "\r\n") == 0 ? 2 : 1;
+      ++breaks;
+      raw.remove_prefix(next);
+      next = std::min(raw.size(), raw.find_first_not_of(BLANKS));
+    }
+    if (breaks == 1) {
+      n.text.push_back(' ');
+    } else {
+      n.text.append(breaks - 1, '\n');
+    }
+  }
+}
+
+// The source of a token within the text the parser reads.
+std::string_view token_source(fy_token* token, std::string_view text) {
+  const std::size_t start = fy_token_start_mark(token)->input_pos;
+  const std::size_t end = fy_token_end_mark(token)->input_pos;
+  return text.substr(start, end - start);
+}
+
+YamlNode type_scalar(const fy_event_scalar_data& sc, std::string_view text) {
   const fy_scalar_style style = fy_token_scalar_style(sc.value);
   if (style == FYSS_LITERAL || style == FYSS_FOLDED) {
     return text_node(Kind::String, block_scalar_text(sc.value));
   }
+  if (style == FYSS_SINGLE_QUOTED) return single_quoted_node(token_source(sc.value, text));
   const std::string_view s = token_text(sc.value);
   if (style != FYSS_PLAIN) return text_node(Kind::String, s);
   if (sc.tag != nullptr) {
@@ -337,7 +391,10 @@ struct Anchored {
 // sequence and mapping keys, whose inspection text names every variant.
 class Loader {
  public:
-  explicit Loader(boost::json::storage_ptr storage) { json_.reset(std::move(storage)); }
+  // `text` is what the parser reads: quoted scalars are read from it.
+  Loader(std::string_view text, boost::json::storage_ptr storage) : text_(text) {
+    json_.reset(std::move(storage));
+  }
 
   // Feeds one event; false when the stream must be refused.
   bool on_event(const fy_event& event) {
@@ -346,7 +403,7 @@ class Loader {
         anchors_.clear();
         return true;
       case FYET_SCALAR: {
-        YamlNode node = type_scalar(event.scalar);
+        YamlNode node = type_scalar(event.scalar, text_);
         const std::size_t weight = 16 + node.text.size();
         return complete(node, true, anchor_of(event.scalar.anchor), 0, weight, false);
       }
@@ -493,6 +550,7 @@ class Loader {
   std::size_t copied_ = 0;
   std::size_t documents_ = 0;
   boost::json::value_stack json_;
+  std::string_view text_;
 };
 
 // A libfyaml parser over one text, YAML 1.2 unless the text's %YAML
@@ -795,7 +853,7 @@ class YamlWriter {
 std::optional<JsonValue> read_yaml(std::string_view text, boost::json::storage_ptr storage) {
   YamlParser parser(text);
   if (!parser) return std::nullopt;
-  Loader loader(std::move(storage));
+  Loader loader(text, std::move(storage));
   for (;;) {
     fy_event* event = parser.next();
     if (event == nullptr) break;  // the stream's end, or an error
