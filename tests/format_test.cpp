@@ -194,10 +194,11 @@ TEST(Format, YamlSeesIndentationAndTheLastLineBreak) {
   });
 }
 
-// Single-quoted scalars: '' in runs and beside other text, folding of line
-// breaks and the blanks around them, and CRLF line ends. Runs of '' once came
-// back with a quote in the next character's place.
-TEST(Format, YamlSingleQuotedScalars) {
+// Quoted scalars: '' in runs and beside other text, escapes, folding of line
+// breaks and the blanks around them, escaped line breaks before and after
+// blank lines, CRLF line ends. Runs of '' once came back with a quote in the
+// next character's place, and the last case lost its last byte.
+TEST(Format, YamlQuotedScalars) {
   check_rows({
       {"['a''''b', '''''''''''', 'it''s', 'x''''''''y''z']", "json",
        "[\n  \"a''b\",\n  \"'''''\",\n  \"it's\",\n  \"x''''y'z\"\n]"},
@@ -205,6 +206,11 @@ TEST(Format, YamlSingleQuotedScalars) {
        "{\n  \"k\": \"one two\\nthree\\n\\nfour \"\n}"},
       {"- 'a \t\r\n \t b'\r\n- 'c\r\n\r\n  '", "json", "[\n  \"a b\",\n  \"c\\n\"\n]"},
       {"'''''''': 'é''''ж'", "json", "{\n  \"'''\": \"é''ж\"\n}"},
+      {R"(["\x41\u00e9\U0001F600\ud83d\ude00\N\_\L\P\e\/\ \"\\\t\	|"])", "json",
+       "[\n  \"Aé😀😀\u0085\u00a0\u2028\u2029\\u001b/ \\\"\\\\\\t\\t|\"\n]"},
+      {"[\"a \\t\\\n   b\", \"x\n\n\\\n\n  y \"]", "json", "[\n  \"a \\tb\",\n  \"x\\n\\ny \"\n]"},
+      {"[\"d\\\nua\nin\n\n*\n\n\n\\\n\n\nu\\uffaf\"]", "json",
+       "[\n  \"dua in\\n*\\n\\n\\n\\nu\uffaf\"\n]"},
   });
 }
 

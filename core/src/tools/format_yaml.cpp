@@ -164,50 +164,126 @@ std::string_view block_scalar_text(fy_token* value) {
   return s == std::string_view("\0", 1) ? std::string_view() : s;
 }
 
-// Appends one line of a single-quoted scalar, each '' read as '.
-void append_unquoted(std::string_view line, std::string& out) {
-  for (std::size_t quote; (quote = line.find("''")) != std::string_view::npos;) {
-    out.append(line.substr(0, quote + 1));
-    line.remove_prefix(quote + 2);
-  }
-  out.append(line);
+constexpr std::string_view BLANKS = " \t";
+
+bool is_break(char c) {
+  return c == '\n' || c == '\r';
 }
 
-// The value of a single-quoted scalar from its source between the quotes:
-// '' is one quote, and line breaks fold as in every flow scalar (the blanks
-// around a break go, one break is a space, n breaks are n - 1 line feeds).
-// libfyaml 0.7.12 is not asked: after two '' in a row it writes a quote where
-// the next character belongs ('a''''b' reads as a''') and leaks the buffer.
-YamlNode single_quoted_node(std::string_view raw) {
-  constexpr std::string_view BLANKS = " \t";
-  constexpr std::string_view BREAKS = "\r\n";
+// Skips the line break at `pos`, "\r\n" as one.
+void skip_break(std::string_view raw, std::size_t& pos) {
+  pos += raw.compare(pos, 2, "\r\n") == 0 ? 2 : 1;
+}
+
+// Skips the line break at `pos` and every line of nothing but blanks after
+// it, and the next line's leading blanks; returns how many breaks it passed.
+std::size_t skip_folded_lines(std::string_view raw, std::size_t& pos) {
+  std::size_t breaks = 0;
+  while (pos < raw.size() && is_break(raw[pos])) {
+    skip_break(raw, pos);
+    ++breaks;
+    pos = std::min(raw.size(), raw.find_first_not_of(BLANKS, pos));
+  }
+  return breaks;
+}
+
+// The code point of a double-quoted scalar's escape that starts after the
+// backslash at `pos`, which moves past it. The parser has checked the escape
+// (a known letter, hex digits for a scalar value, surrogates in pairs).
+char32_t double_quoted_escape(std::string_view raw, std::size_t& pos) {
+  const auto hex = [&](std::size_t digits) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < digits && pos < raw.size(); ++i, ++pos) {
+      value = value << 4 | static_cast<std::uint32_t>(std::max(0, text::hex_digit_value(raw[pos])));
+    }
+    return value;
+  };
+  switch (raw[pos++]) {
+    case '0':
+      return 0;
+    case 'a':
+      return 0x07;
+    case 'b':
+      return 0x08;
+    case 't':
+    case '\t':
+      return 0x09;
+    case 'n':
+      return 0x0A;
+    case 'v':
+      return 0x0B;
+    case 'f':
+      return 0x0C;
+    case 'r':
+      return 0x0D;
+    case 'e':
+      return 0x1B;
+    case 'N':
+      return 0x85;
+    case '_':
+      return 0xA0;
+    case 'L':
+      return 0x2028;
+    case 'P':
+      return 0x2029;
+    case 'x':
+      return hex(2);
+    case 'U':
+      return hex(8);
+    case 'u': {
+      const std::uint32_t high = hex(4);
+      if (high < 0xD800 || high > 0xDBFF || raw.compare(pos, 2, "\\u") != 0) return high;
+      pos += 2;
+      return 0x10000 + ((high - 0xD800) << 10) + (hex(4) - 0xDC00);
+    }
+    default:
+      return static_cast<unsigned char>(raw[pos - 1]);  // " / \ and space
+  }
+}
+
+// The value of a quoted scalar from its source between the quotes. Line
+// breaks fold as in every flow scalar: the blanks around a break go, one
+// break is a space, n breaks are n - 1 line feeds. In single quotes '' is
+// one quote; in double quotes a backslash escapes, before a line break too,
+// which then keeps the blanks before it and folds nothing. libfyaml 0.7.12 is
+// not asked: after two '' in a row it writes a quote where the next character
+// belongs ('a''''b' reads as a''') and leaks its buffer, and it cuts the last
+// byte off some double-quoted scalars whose escaped line breaks follow blank
+// lines.
+YamlNode quoted_node(std::string_view raw, bool double_quoted) {
   YamlNode n;
   n.kind = Kind::String;
   n.text.reserve(raw.size());
-  for (bool first = true;; first = false) {
-    const std::size_t end = raw.find_first_of(BREAKS);
-    std::string_view line = raw.substr(0, end);
-    if (!first) line.remove_prefix(std::min(line.size(), line.find_first_not_of(BLANKS)));
-    if (end == std::string_view::npos) {
-      append_unquoted(line, n.text);
-      return n;
-    }
-    append_unquoted(line.substr(0, line.find_last_not_of(BLANKS) + 1), n.text);
-    // The break, and every line of nothing but blanks after it.
-    std::size_t breaks = 0;
-    std::size_t next = end;
-    while (next < raw.size() && BREAKS.find(raw[next]) != std::string_view::npos) {
-      next += raw.compare(next, 2, "\r\n") == 0 ? 2 : 1;
-      ++breaks;
-      raw.remove_prefix(next);
-      next = std::min(raw.size(), raw.find_first_not_of(BLANKS));
-    }
-    if (breaks == 1) {
-      n.text.push_back(' ');
+  std::size_t pos = 0;
+  while (pos < raw.size()) {
+    const char c = raw[pos];
+    if (is_break(c)) {
+      const std::size_t breaks = skip_folded_lines(raw, pos);
+      if (breaks == 1) {
+        n.text.push_back(' ');
+      } else {
+        n.text.append(breaks - 1, '\n');
+      }
+    } else if (c == ' ' || c == '\t') {
+      const std::size_t end = std::min(raw.size(), raw.find_first_not_of(BLANKS, pos));
+      if (end == raw.size() || !is_break(raw[end])) n.text.append(raw.substr(pos, end - pos));
+      pos = end;
+    } else if (!double_quoted && c == '\'') {
+      n.text.push_back('\'');  // the first of ''
+      pos += 2;
+    } else if (double_quoted && c == '\\' && pos + 1 < raw.size() && is_break(raw[pos + 1])) {
+      ++pos;
+      // The escaped break goes; blank lines after it are line feeds.
+      n.text.append(skip_folded_lines(raw, pos) - 1, '\n');
+    } else if (double_quoted && c == '\\' && pos + 1 < raw.size()) {
+      ++pos;
+      text::append_utf8(n.text, double_quoted_escape(raw, pos));
     } else {
-      n.text.append(breaks - 1, '\n');
+      n.text.push_back(c);
+      ++pos;
     }
   }
+  return n;
 }
 
 // The source of a token within the text the parser reads.
@@ -222,7 +298,9 @@ YamlNode type_scalar(const fy_event_scalar_data& sc, std::string_view text) {
   if (style == FYSS_LITERAL || style == FYSS_FOLDED) {
     return text_node(Kind::String, block_scalar_text(sc.value));
   }
-  if (style == FYSS_SINGLE_QUOTED) return single_quoted_node(token_source(sc.value, text));
+  if (style == FYSS_SINGLE_QUOTED || style == FYSS_DOUBLE_QUOTED) {
+    return quoted_node(token_source(sc.value, text), style == FYSS_DOUBLE_QUOTED);
+  }
   const std::string_view s = token_text(sc.value);
   if (style != FYSS_PLAIN) return text_node(Kind::String, s);
   if (sc.tag != nullptr) {
