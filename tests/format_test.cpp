@@ -529,9 +529,12 @@ TEST(Format, HostileInputIsRefused) {
   };
   std::string block;  // block mappings nested 2000 deep
   for (std::size_t i = 0; i < 2000; ++i) block += std::string(i, ' ') + "a:\n";
+  // An error on lines wider than a terminal once sent libfyaml outside the
+  // input as it drew the line for a message nobody reads.
+  const std::string tabs = "{" + std::string(40, '\t') + "}4\n" + std::string(89, '\t') + "\n}";
   for (const std::string& input :
        {bomb, std::string(depth, '[') + std::string(depth, ']') + "x", block,
-        "k: " + std::string(depth, '{') + std::string(depth, '}')}) {
+        "k: " + std::string(depth, '{') + std::string(depth, '}'), tabs}) {
     EXPECT_TRUE(run(input, "json").text() == PARSE_ERROR) << input.substr(0, 60);
   }
   for (const std::string& input :

@@ -643,6 +643,9 @@ class YamlParser {
     diag_cfg.output_fn = [](fy_diag*, void*, const char*, std::size_t) {};
     diag_ = fy_diag_create(&diag_cfg);
     if (diag_ == nullptr) return;
+    // Errors are collected, never laid out: libfyaml 0.7.12 can read outside
+    // the input while it draws the source line under some errors.
+    fy_diag_set_collect_errors(diag_, true);
     fy_parse_cfg cfg{};
     // The loader keeps its own nesting bound.
     cfg.flags = static_cast<fy_parse_cfg_flags>(FYPCF_QUIET | FYPCF_DEFAULT_VERSION_1_2 |
@@ -657,6 +660,8 @@ class YamlParser {
   YamlParser(const YamlParser&) = delete;
   YamlParser& operator=(const YamlParser&) = delete;
   ~YamlParser() {
+    // The collected errors hold tokens of the parser: they go first.
+    if (diag_ != nullptr) fy_diag_set_collect_errors(diag_, false);
     if (parser_ != nullptr) fy_parser_destroy(parser_);
     if (diag_ != nullptr) fy_diag_destroy(diag_);
   }
