@@ -264,7 +264,7 @@ TEST(Calendar, DangiLineBefore1890) {
 
 // Chinese dates before 1890 as cejs's era data, from Academia Sinica's month
 // tables, gives them (the table is made from lunar-javascript there); ICU's
-// model has all but the 1645 new year a month or a day off.
+// model has all but the 1645 and 825 new years a month or a day off.
 TEST(Calendar, ChineseLineBefore1890) {
   const DateLine rows[] = {
       {"1800-05-24", "1800庚申年闰四月1"},
@@ -274,8 +274,11 @@ TEST(Calendar, ChineseLineBefore1890) {
       // Under the Ming, whose calendar placed the solar terms evenly.
       {"1583-03-24", "1583癸未年闰二月1"},
       {"1585-10-23", "1585乙酉年闰九月1"},
-      // The table's first day, the Yuan court's new year of 1277.
-      {"1277-02-12", "1277丁丑年正月1"},
+      // Under the Song, and the table's first day, under the Tang.
+      {"1000-01-15", "999己亥年腊月1"},
+      {"1000-08-09", "1000庚子年七月1"},
+      {"0825-03-28", "825乙巳年三月1"},
+      {"0825-01-27", "825乙巳年正月1"},
   };
   expect_lines("chinese", rows);
 }
@@ -292,7 +295,7 @@ TEST(Calendar, ChineseLineOverTheTableBefore1890) {
   constexpr std::string_view MONTHS[12] = {"正月", "二月", "三月", "四月", "五月",   "六月",
                                            "七月", "八月", "九月", "十月", "十一月", "腊月"};
   const auto& table = tools::lunisolar::CHINESE_YEARS;
-  ASSERT_EQ(table.first_year, 1277);
+  ASSERT_EQ(table.first_year, 825);
   std::int64_t days = civil::days_from_civil(table.first_year, 1, 1) + (table.years[0] >> 17);
   for (std::int64_t year = table.first_year; year < 1890; ++year) {
     const std::uint32_t word = table.years[static_cast<std::size_t>(year - table.first_year)];
@@ -324,9 +327,9 @@ TEST(Calendar, ChineseLineOverTheTableBefore1890) {
 
 // Over each table's years the table and ICU agree on every month start but
 // the listed ones (before 1890, where ICU's model lacks the historical
-// corrections, only counted: of the Chinese, 365 before 1583, 76 in 1583-1644
-// and 48 in 1645-1889), each of which the table generator saw confirmed by a
-// second source. A packing or lookup fault would show up as many more.
+// corrections, only counted: of the Chinese, 1,930 before 1583, 76 in
+// 1583-1644 and 48 in 1645-1889), each of which the table generator saw
+// confirmed by a second source. A packing or lookup fault would show up as many more.
 TEST(Calendar, LunisolarTablesDepartFromIcuOnlyWhereIcuIsWrong) {
   struct Table {
     const char* locale;
@@ -341,7 +344,7 @@ TEST(Calendar, LunisolarTablesDepartFromIcuOnlyWhereIcuIsWrong) {
         "1917-04-21", "1922-06-25", "1922-07-24", "1954-02-03", "1955-02-22", "1987-07-26",
         "1987-08-24", "1999-01-17", "2012-08-17", "2018-11-08", "2027-02-06", "2030-02-03",
         "2070-03-12"},
-       489},
+       2054},
       {"ko-u-ca-dangi",
        tools::lunisolar::KOREAN_YEARS,
        {"1890-01-21", "1890-02-19", "1890-03-21", "1896-02-13", "2017-02-26"},
