@@ -1,5 +1,6 @@
-// The Chinese and Korean lunisolar calendars as published by China and by the
-// Korea Astronomy and Space Science Institute, for the years they cover.
+// The Chinese and Korean lunisolar calendars as published by China (before
+// 1912, as its courts issued them) and by the Korea Astronomy and Space
+// Science Institute, for the years they cover.
 //
 // The tables are generated into lunisolar_tables.cpp by
 // scripts/gen-lunisolar-tables. Each lunar year is one word:
