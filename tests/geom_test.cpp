@@ -733,6 +733,34 @@ TEST(Geom, BufferPropertyOnRandomRings) {
   }
 }
 
+// Real outlines, buffered as planar shapes in degrees, at a radius near their
+// edge lengths and at one far beyond them.
+TEST(Geom, BufferPropertyOnRealOutlines) {
+  std::ifstream file(PELLORIAND_FIXTURES "/geom_outlines.json");
+  std::stringstream text;
+  text << file.rdbuf();
+  boost::json::monotonic_resource resource;
+  const auto doc = json::read_json(text.str(), &resource);
+  ASSERT_TRUE(doc);
+  const FeatureList features = *normalize_features(*doc);
+  ASSERT_EQ(features.size(), 4u);
+  for (const Feature& feature : features) {
+    const JsonValue& geometry = feature_geometry(feature);
+    const std::vector<PointList> rings =
+        read_polygon(geometry.as_object().at("coordinates"), "Polygon");
+    const std::string name(feature.value->at("properties").at("name").as_string());
+    for (const double r : {0.02, 0.3}) expect_buffer_is_union(rings, r, name);
+  }
+  // The island across the antimeridian measures as an island, in zone 1 or 60.
+  std::string island;
+  json::write_json_compact(feature_geometry(features[3]), island);
+  const std::string fiji = geom(island).text();
+  EXPECT_NE(fiji.find(" km²"), std::string::npos) << fiji;
+  EXPECT_TRUE(fiji.find("(via UTM 60)") != std::string::npos ||
+              fiji.find("(via UTM 1)") != std::string::npos)
+      << fiji;
+}
+
 // A polygon as GEOS's make-valid reads it, for point queries.
 class MadeValid {
  public:

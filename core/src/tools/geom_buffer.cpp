@@ -265,6 +265,116 @@ void union_boundary(const std::vector<Piece>& pieces, double margin,
   }
 }
 
+// Even-odd point location among the edges of some rings, with the edges
+// sorted into horizontal strips so that a query reads only the edges of its
+// strip.
+class RingLocator {
+ public:
+  explicit RingLocator(const std::vector<PointList>& rings) {
+    for (const PointList& ring : rings)
+      for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
+        edges_.push_back({ring[i], ring[i + 1]});
+        low_ = std::min({low_, ring[i].y, ring[i + 1].y});
+        high_ = std::max({high_, ring[i].y, ring[i + 1].y});
+      }
+    if (edges_.empty() || !(high_ > low_)) return;
+    // As many strips as keep each edge in a few of them on average.
+    std::size_t strips = std::max<std::size_t>(1, edges_.size() / 4);
+    for (;;) {
+      height_ = (high_ - low_) / static_cast<double>(strips);
+      std::size_t total = 0;
+      for (const auto& e : edges_) total += span(e).second - span(e).first + 1;
+      if (total <= 16 * edges_.size() || strips == 1) break;
+      strips /= 2;
+    }
+    strips_.assign(strips, {});
+    for (std::uint32_t i = 0; i < edges_.size(); ++i) {
+      const auto [from, to] = span(edges_[i]);
+      for (std::size_t s = from; s <= to; ++s) strips_[s].push_back(i);
+    }
+  }
+
+  // Whether `p` lies inside an odd number of rings.
+  [[nodiscard]] bool inside(Point p) const {
+    if (strips_.empty() || !(p.y >= low_ && p.y <= high_)) return false;
+    const std::size_t s = strip(p.y);
+    bool odd = false;
+    for (const std::uint32_t i : strips_[s]) {
+      const auto& [a, b] = edges_[i];
+      if ((a.y > p.y) != (b.y > p.y) && p.x < a.x + (p.y - a.y) / (b.y - a.y) * (b.x - a.x))
+        odd = !odd;
+    }
+    return odd;
+  }
+
+ private:
+  [[nodiscard]] std::size_t strip(double y) const {
+    const double t = (y - low_) / height_;
+    return std::min(static_cast<std::size_t>(std::max(t, 0.0)), strips_count() - 1);
+  }
+  [[nodiscard]] std::size_t strips_count() const {
+    return strips_.empty() ? static_cast<std::size_t>((high_ - low_) / height_ + 0.5)
+                           : strips_.size();
+  }
+  [[nodiscard]] std::pair<std::size_t, std::size_t> span(const std::pair<Point, Point>& e) const {
+    return {strip(std::min(e.first.y, e.second.y)), strip(std::max(e.first.y, e.second.y))};
+  }
+
+  std::vector<std::pair<Point, Point>> edges_;
+  std::vector<std::vector<std::uint32_t>> strips_;
+  double low_ = std::numeric_limits<double>::infinity();
+  double high_ = -std::numeric_limits<double>::infinity();
+  double height_ = 1;
+};
+
+// Leaves out the holes that change nothing: a hole whose own band fills it
+// (every point of a hole lies within half its box's narrower side of its rim,
+// and the pieces cover everything within r cos(pi/32) of a ring), whose band
+// meets no other ring, inside a simple exterior and in no other hole's box.
+// Its band then lies inside the polygon's area with the hole filled, so
+// filling it gives the same union; the many small holes of a land-use map
+// cost nothing this way.
+void drop_filled_holes(std::vector<PointList>& rings, double r, const Geos& geos) {
+  if (rings.size() < 2) return;
+  std::vector<std::pair<BgBox, std::size_t>> edges, holes;
+  std::vector<Box> boxes(rings.size());
+  for (std::size_t k = 0; k < rings.size(); ++k) {
+    const PointList& ring = rings[k];
+    for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
+      Box edge;
+      edge.expand(ring[i]);
+      edge.expand(ring[i + 1]);
+      edges.emplace_back(BgBox({edge.min_x, edge.min_y}, {edge.max_x, edge.max_y}), k);
+      boxes[k].expand(ring[i]);
+    }
+    if (k > 0 && !ring.empty())
+      holes.emplace_back(BgBox({boxes[k].min_x, boxes[k].min_y}, {boxes[k].max_x, boxes[k].max_y}),
+                         k);
+  }
+  if (GEOSisSimple_r(geos.handle(), geos.linear_ring(rings[0]).get()) != 1) return;
+  using Tree = bgi::rtree<std::pair<BgBox, std::size_t>, bgi::rstar<16>>;
+  const Tree edge_tree(edges);
+  const Tree hole_tree(holes);
+  const RingLocator exterior({rings[0]});
+  std::vector<PointList> kept;
+  kept.push_back(std::move(rings[0]));
+  for (std::size_t k = 1; k < rings.size(); ++k) {
+    const Box& b = boxes[k];
+    const bool narrow = std::min(b.max_x - b.min_x, b.max_y - b.min_y) <= 2 * r * 0.995;
+    const BgBox reach({b.min_x - r, b.min_y - r}, {b.max_x + r, b.max_y + r});
+    const auto other = [k](const std::pair<BgBox, std::size_t>& e) { return e.second != k; };
+    const auto alone = [&](const Tree& tree, const BgBox& box) {
+      return tree.qbegin(bgi::intersects(box) && bgi::satisfies(other)) == tree.qend();
+    };
+    if (narrow && !rings[k].empty() && alone(edge_tree, reach) &&
+        alone(hole_tree, BgBox({rings[k][0].x, rings[k][0].y}, {rings[k][0].x, rings[k][0].y})) &&
+        exterior.inside(rings[k][0]))
+      continue;
+    kept.push_back(std::move(rings[k]));
+  }
+  rings = std::move(kept);
+}
+
 // The pieces by their boxes, for the point queries of the face test.
 class PieceIndex {
  public:
@@ -339,6 +449,9 @@ std::vector<std::vector<PointList>> buffer_polygon(std::vector<PointList> rings,
       !band_resolves(extent, r))
     throw GeomError{"Radius or coordinates too large to buffer a Polygon"};
 
+  Geos geos;
+  geos.failure = "Buffer failed — the polygon library could not merge the pieces";
+  drop_filled_holes(rings, r, geos);
   std::vector<Piece> pieces;
   std::vector<PointList> lines;
   // Deep enough to stay clear of the rounding of coordinates and of the
@@ -348,8 +461,6 @@ std::vector<std::vector<PointList>> buffer_polygon(std::vector<PointList> rings,
   if (pieces.empty()) return {};
   union_boundary(pieces, margin, lines);
 
-  Geos geos;
-  geos.failure = "Buffer failed — the polygon library could not merge the pieces";
   std::vector<Geos::Owned> parts;
   parts.reserve(lines.size());
   for (const PointList& line : lines) parts.push_back(geos.line(line.data(), line.size()));
