@@ -303,6 +303,19 @@ TEST(Geom, BufferOfALargeRingIsOnePiece) {
   EXPECT_NEAR(grown.area, M_PI * 1010 * 1010, M_PI * 1010 * 1010 * 1e-4);
 }
 
+// A radius a thousand times the ring: every piece overlaps every other.
+TEST(Geom, BufferOfACrowdedRing) {
+  std::string ring;
+  for (int i = 0; i <= 2000; ++i) {
+    const double t = 2 * M_PI * (i % 2000) / 2000;
+    ring += fmt::format("{}[{},{}]", i ? "," : "", 500 + std::cos(t), 500 + std::sin(t));
+  }
+  const Shape grown = polygon_shape(
+      geom(R"({"type":"Polygon","coordinates":[[)" + ring + "]]} 1000", "buffer").text());
+  EXPECT_EQ(grown.rings, 1u);
+  EXPECT_NEAR(grown.area, 16 * 1001.0 * 1001.0 * std::sin(M_PI / 16), 0.01 * 1e6 * M_PI);
+}
+
 // Far beyond the polygon's size a radius can no longer be added to its
 // coordinates without rounding its shape away: refused, not merged for half a
 // minute or answered with an empty shape.

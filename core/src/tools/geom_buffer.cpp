@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -106,11 +107,16 @@ struct Box {
 struct Piece {
   PointList ring;
   Box box;
+  std::vector<double> lengths;  // of the sides, in ring order
 };
 
 Piece make_piece(PointList ring) {
-  Piece piece{std::move(ring), {}};
+  Piece piece{std::move(ring), {}, {}};
   for (const Point& p : piece.ring) piece.box.expand(p);
+  piece.lengths.reserve(piece.ring.size());
+  for (std::size_t k = 0; k + 1 < piece.ring.size(); ++k)
+    piece.lengths.push_back(
+        std::hypot(piece.ring[k + 1].x - piece.ring[k].x, piece.ring[k + 1].y - piece.ring[k].y));
   return piece;
 }
 
@@ -163,7 +169,7 @@ std::pair<double, double> covered_interval(const Piece& piece, Point p, Point q,
   for (std::size_t k = 0; k + 1 < v.size() && lo < hi; ++k) {
     const double ex = v[k + 1].x - v[k].x;
     const double ey = v[k + 1].y - v[k].y;
-    const double need = margin * std::hypot(ex, ey);
+    const double need = margin * piece.lengths[k];
     if (need == 0) continue;
     const double f0 = ex * (p.y - v[k].y) - ey * (p.x - v[k].x) - need;
     const double f1 = ex * (q.y - v[k].y) - ey * (q.x - v[k].x) - need;
@@ -201,10 +207,27 @@ void union_boundary(const std::vector<Piece>& pieces, double margin,
   const bgi::rtree<std::pair<BgBox, std::size_t>, bgi::rstar<16>> tree(boxes);
   std::vector<std::size_t> near;
   std::vector<std::pair<double, double>> hidden;
+  // The piece that last hid a whole side, by the side's place in its piece
+  // (32-gon sides 0 to 31, rectangle sides 32 to 35): where a radius dwarfs
+  // the edges, thousands of pieces overlap, and a side is nearly always
+  // hidden by the piece that hid the same side of the piece before.
+  constexpr std::size_t NONE = std::numeric_limits<std::size_t>::max();
+  std::size_t last_cover[CIRCLE_SIDES + 4];
+  std::fill(std::begin(last_cover), std::end(last_cover), NONE);
+  // Beyond this many neighbours, a side's candidates are read from the tree
+  // one by one, up to the first that hides it whole.
+  constexpr std::size_t CROWD = 64;
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     near.clear();
-    for (auto it = tree.qbegin(bgi::intersects(boxes[i].first)); it != tree.qend(); ++it)
-      if (it->second != i) near.push_back(it->second);
+    bool crowded = false;
+    for (auto it = tree.qbegin(bgi::intersects(boxes[i].first)); it != tree.qend(); ++it) {
+      if (it->second == i) continue;
+      if (near.size() == CROWD) {
+        crowded = true;
+        break;
+      }
+      near.push_back(it->second);
+    }
     const PointList& v = pieces[i].ring;
     PointList run;
     const auto flush = [&] {
@@ -228,15 +251,35 @@ void union_boundary(const std::vector<Piece>& pieces, double margin,
       const Point p = v[k];
       const Point q = v[k + 1];
       if (p.x == q.x && p.y == q.y) continue;
+      std::size_t& cover = last_cover[v.size() == 5 ? CIRCLE_SIDES + k : k % CIRCLE_SIDES];
+      const auto whole = [](const std::pair<double, double>& interval) {
+        return interval.first <= 0 && interval.second >= 1;
+      };
+      if (cover != NONE && cover != i && whole(covered_interval(pieces[cover], p, q, margin)))
+        continue;
       Box side;
       side.expand(p);
       side.expand(q);
       hidden.clear();
-      for (const std::size_t j : near) {
-        if (!boxes_meet(side, pieces[j].box)) continue;
+      const auto hide = [&](std::size_t j) {
         const auto interval = covered_interval(pieces[j], p, q, margin);
+        if (whole(interval)) {
+          cover = j;
+          return true;
+        }
         if (interval.first < interval.second) hidden.push_back(interval);
+        return false;
+      };
+      bool hidden_whole = false;
+      if (!crowded) {
+        for (const std::size_t j : near)
+          if (boxes_meet(side, pieces[j].box) && (hidden_whole = hide(j))) break;
+      } else {
+        const BgBox box({side.min_x, side.min_y}, {side.max_x, side.max_y});
+        for (auto it = tree.qbegin(bgi::intersects(box)); it != tree.qend(); ++it)
+          if (it->second != i && (hidden_whole = hide(it->second))) break;
       }
+      if (hidden_whole) continue;
       std::sort(hidden.begin(), hidden.end());
       // Walk the uncovered stretches of [0, 1] in order.
       double t = 0;
