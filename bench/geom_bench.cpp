@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "tools/entries.h"
@@ -42,6 +43,41 @@ std::string holed_square() {
   return out + "]}";
 }
 
+// A province-like outline of n vertices around (cx, cy) in degrees: an
+// ellipse whose radius wanders by a seeded random walk, so its edges turn
+// both ways at every vertex as a surveyed boundary does. bench/geom_shapely.py
+// builds the same ring.
+std::string outline(int n, double cx, double cy, double r) {
+  std::uint64_t state = 12345;
+  double wander = 0;
+  std::string out = R"({"type":"Polygon","coordinates":[[)";
+  std::string first;
+  for (int i = 0; i < n; ++i) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    wander += (static_cast<double>(state >> 11) / 9007199254740992.0 - 0.5) * 0.02;
+    wander *= 0.999;
+    const double t = 2 * 3.141592653589793 * i / n;
+    const double radius = r * (1 + wander);
+    const std::string position = "[" + std::to_string(cx + radius * std::cos(t)) + "," +
+                                 std::to_string(cy + 0.6 * radius * std::sin(t)) + "]";
+    if (i == 0) first = position;
+    out += position + ",";
+  }
+  return out + first + "]]}";
+}
+
+// n Points 0.01 degrees apart on a square grid, as one FeatureCollection.
+std::string points(int n) {
+  std::string out = R"({"type":"FeatureCollection","features":[)";
+  const int side = static_cast<int>(std::sqrt(n));
+  for (int i = 0; i < n; ++i)
+    out += std::string(i > 0 ? "," : "") +
+           R"({"type":"Feature","properties":{},"geometry":{"type":"Point","coordinates":[)" +
+           std::to_string(10 + 0.01 * (i % side)) + "," + std::to_string(50 + 0.01 * (i / side)) +
+           "]}}";
+  return out + "]}";
+}
+
 std::string line(int n) {
   return R"({"type":"LineString","coordinates":)" + ring(n, 10, 50, 0.5, 0.3) + "}";
 }
@@ -77,6 +113,14 @@ BENCHMARK_CAPTURE(run_geom, buffer_10000_planar, polygon(10000, 1000, 1000, 500)
 BENCHMARK_CAPTURE(run_geom, buffer_100000_planar, polygon(100000, 1000, 1000, 500) + " 5", "buffer")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(run_geom, buffer_10000_holes, holed_square() + " 100", "buffer")
+    ->Unit(benchmark::kMillisecond);
+// About 2 MiB each: the largest rings one request carries.
+BENCHMARK_CAPTURE(run_geom, buffer_40000_planar, polygon(40000, 100000, 100000, 20000) + " 10",
+                  "buffer")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run_geom, buffer_40000_outline, outline(40000, 10, 50, 1.5) + " 10", "buffer")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run_geom, buffer_5000_points, points(5000) + " 100", "buffer")
     ->Unit(benchmark::kMillisecond);
 // A radius far beyond what doubles can add to these coordinates: refused.
 BENCHMARK_CAPTURE(

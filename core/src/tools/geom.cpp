@@ -13,8 +13,6 @@
 
 #include <fmt/format.h>
 
-#include <boost/geometry/algorithms/correct.hpp>
-#include <boost/geometry/algorithms/is_valid.hpp>
 #include <boost/json/monotonic_resource.hpp>
 #include <cmath>
 #include <limits>
@@ -242,18 +240,22 @@ std::string length_text(double total, bool geographic) {
 // Centroid
 // ---------------------------------------------------------------------------
 
-// Twice the signed area and the first moments of one ring, closing edge
-// included, turned so that the area is not negative.
+// Twice the signed area and the first moments of one ring about `origin`,
+// closing edge included, turned so that the area is not negative. Moments
+// about a point of the polygon keep their digits: about the UTM origin, the
+// products of coordinates of millions of metres cancel to nothing for a
+// polygon a few metres across.
 struct RingMoments {
   double a = 0, mx = 0, my = 0;
 };
 
-RingMoments ring_moments(const PointList& ring) {
+RingMoments ring_moments(const PointList& ring, Point origin) {
   RingMoments m;
   const std::size_t n = ring.size();
   for (std::size_t i = 0; i < n; ++i) {
-    const Point p = ring[i];
-    const Point q = ring[i + 1 == n ? 0 : i + 1];
+    const Point p{ring[i].x - origin.x, ring[i].y - origin.y};
+    const Point& next = ring[i + 1 == n ? 0 : i + 1];
+    const Point q{next.x - origin.x, next.y - origin.y};
     const double c = p.x * q.y - q.x * p.y;
     m.a += c;
     m.mx += (p.x + q.x) * c;
@@ -286,17 +288,18 @@ Point features_centroid(const FeatureList& features, const std::optional<UtmZone
       project_rings(zone, rings);
       // Holes are taken away whichever way they are wound relative to the
       // exterior, so RFC 7946 input (clockwise holes) is measured correctly.
-      RingMoments total = ring_moments(rings[0]);
+      const Point origin = rings[0].front();
+      RingMoments total = ring_moments(rings[0], origin);
       for (std::size_t h = 1; h < rings.size(); ++h) {
-        const RingMoments hole = ring_moments(rings[h]);
+        const RingMoments hole = ring_moments(rings[h], origin);
         total.a -= hole.a;
         total.mx -= hole.mx;
         total.my -= hole.my;
       }
       if (total.a == 0) fail(std::string(DEGENERATE));
       const double w = polygon_area(rings);
-      sx += w * (total.mx / (3 * total.a));
-      sy += w * (total.my / (3 * total.a));
+      sx += w * (origin.x + total.mx / (3 * total.a));
+      sy += w * (origin.y + total.my / (3 * total.a));
       weight += w;
     }
     if (weight == 0) fail(std::string(DEGENERATE));
@@ -411,15 +414,28 @@ std::optional<UtmZone> choose_projection(const FeatureList& features) {
   if (points.empty()) return std::nullopt;
   double min_x = std::numeric_limits<double>::infinity(), max_x = -min_x;
   double min_y = min_x, max_y = max_x;
+  // The same box with every negative longitude plus 360.
+  double min_shifted = min_x, max_shifted = max_x;
   for (const Point& p : points) {
     if (!(std::abs(p.x) <= 180 && std::abs(p.y) <= 90)) return std::nullopt;
     min_x = std::min(min_x, p.x);
     max_x = std::max(max_x, p.x);
     min_y = std::min(min_y, p.y);
     max_y = std::max(max_y, p.y);
+    const double shifted = p.x < 0 ? p.x + 360 : p.x;
+    min_shifted = std::min(min_shifted, shifted);
+    max_shifted = std::max(max_shifted, shifted);
+  }
+  const double cy = (min_y + max_y) * 0.5;
+  // Only an input that fits within half the globe once unwrapped has a zone
+  // to be measured in; wider ones keep the box as it comes.
+  const double shifted_width = max_shifted - min_shifted;
+  if (shifted_width < max_x - min_x && shifted_width < 180) {
+    double cx = (min_shifted + max_shifted) * 0.5;
+    if (cx > 180) cx -= 360;
+    return UtmZone{geo::utm_zone(cx, cy), cy < 0, true};
   }
   const double cx = (min_x + max_x) * 0.5;
-  const double cy = (min_y + max_y) * 0.5;
   return UtmZone{geo::utm_zone(cx, cy), cy < 0};
 }
 
@@ -428,7 +444,13 @@ std::string projection_note(const std::optional<UtmZone>& zone) {
 }
 
 Point utm_project(const UtmZone& zone, Point p) {
-  const geo::UtmCoordinates u = geo::latlon_to_utm(p.y, p.x, zone.number);
+  double longitude = p.x;
+  if (zone.unwrap) {
+    const double central = zone.number * 6.0 - 183.0;
+    if (longitude - central > 180) longitude -= 360;
+    if (longitude - central < -180) longitude += 360;
+  }
+  const geo::UtmCoordinates u = geo::latlon_to_utm(p.y, longitude, zone.number);
   double northing = u.northing;
   // latlon_to_utm adds the false northing to southern points only; use one
   // origin for the whole input instead.
@@ -440,7 +462,12 @@ Point utm_project(const UtmZone& zone, Point p) {
 
 Point utm_unproject(const UtmZone& zone, Point p) {
   const geo::LatLng g = geo::utm_inverse(zone.number, p.x, zone.south ? p.y - FALSE_NORTHING : p.y);
-  return {g.longitude, g.latitude};
+  double longitude = g.longitude;
+  if (zone.unwrap) {
+    if (longitude > 180) longitude -= 360;
+    if (longitude < -180) longitude += 360;
+  }
+  return {longitude, g.latitude};
 }
 
 Point read_position(const JsonValue& value, std::string_view type) {
@@ -512,48 +539,6 @@ void append_ring(std::string& out, const PointList& ring) {
     append_position(out, ring[i]);
   }
   out += ']';
-}
-
-BgPolygon make_polygon(const std::vector<PointList>& rings) {
-  BgPolygon polygon;
-  if (rings.empty()) return polygon;
-  polygon.inners().resize(rings.size() - 1);
-  for (std::size_t i = 0; i < rings.size(); ++i) {
-    auto& ring = i == 0 ? polygon.outer() : polygon.inners()[i - 1];
-    ring.reserve(rings[i].size() + 1);
-    for (const Point& p : rings[i]) ring.emplace_back(p.x, p.y);
-    const Point first = rings[i].front();
-    const Point last = rings[i].back();
-    if (first.x != last.x || first.y != last.y) ring.emplace_back(first.x, first.y);
-  }
-  return polygon;
-}
-
-PolygonState prepare_polygon(BgPolygon& polygon) {
-  const auto in_range = [](const auto& ring) {
-    for (const BgPoint& p : ring)
-      if (!(std::abs(p.x()) <= LIBRARY_COORDINATE_LIMIT &&
-            std::abs(p.y()) <= LIBRARY_COORDINATE_LIMIT))
-        return false;
-    return true;
-  };
-  if (!in_range(polygon.outer())) return PolygonState::too_large;
-  for (const auto& hole : polygon.inners())
-    if (!in_range(hole)) return PolygonState::too_large;
-  boost::geometry::correct(polygon);
-  boost::geometry::validity_failure_type failure{};
-  if (boost::geometry::is_valid(polygon, failure)) return PolygonState::usable;
-  if (failure == boost::geometry::failure_few_points ||
-      failure == boost::geometry::failure_wrong_topological_dimension)
-    return PolygonState::degenerate;
-  return PolygonState::invalid;
-}
-
-PointList ring_points(const BgRing& ring) {
-  PointList points;
-  points.reserve(ring.size());
-  for (const BgPoint& p : ring) points.push_back({p.x(), p.y()});
-  return points;
 }
 
 }  // namespace pelloriand::tools::geom

@@ -1,22 +1,17 @@
 // The geometry tool's shared ground: the GeoJSON feature model (features held
 // as pointers into one parsed Boost.JSON document, never copied), structured
 // readers for the coordinate shapes the operations need, the UTM frame in which
-// geographic input is measured, and the Boost.Geometry polygon types used for
-// union, difference and intersection. The entry and the area, length and
-// centroid operations live in geom.cpp, the buffer in geom_buffer.cpp and the
-// intersection in geom_intersect.cpp.
+// geographic input is measured. The entry and the area, length and centroid operations live in
+// geom.cpp, the buffer in geom_buffer.cpp, the intersection in geom_intersect.cpp and the bridge to
+// GEOS in geom_geos.cpp.
 //
 // Input limits: documents are read by json::read_json, so they nest at most
 // json::MAX_READ_DEPTH levels and every number is a finite double.
-// Coordinates handed to the polygon library are held below
+// Coordinates handed to GEOS are held below
 // LIBRARY_COORDINATE_LIMIT so that its products of two coordinates stay
 // finite. No walker recurses on input structure.
 #pragma once
 
-#include <boost/geometry/geometries/box.hpp>
-#include <boost/geometry/geometries/multi_polygon.hpp>
-#include <boost/geometry/geometries/point_xy.hpp>
-#include <boost/geometry/geometries/polygon.hpp>
 #include <boost/json/monotonic_resource.hpp>
 #include <optional>
 #include <string>
@@ -45,6 +40,10 @@ using PointList = std::vector<Point>;
 struct UtmZone {
   int number = 0;
   bool south = false;
+  // The input crosses the antimeridian: longitudes are taken within 180
+  // degrees of the zone's central meridian, so that 179.5 and -179.5 lie one
+  // degree apart.
+  bool unwrap = false;
 };
 
 // One feature of the input: either a member of the document that should be a
@@ -82,7 +81,10 @@ inline constexpr double LIBRARY_COORDINATE_LIMIT = 1e100;
 void collect_positions(const FeatureList& features, PointList& out);
 
 // choose_projection: the UTM zone of the bounding-box centre when every
-// position is within ±180 / ±90, else nothing.
+// position is within ±180 / ±90, else nothing. When the longitudes lie closer
+// together taken modulo 360 (each negative one plus 360) than as they are,
+// and then span less than 180 degrees, the box is that of the shifted
+// longitudes and the zone unwraps them.
 [[nodiscard]] std::optional<UtmZone> choose_projection(const FeatureList& features);
 
 // The " (via UTM {})" note of the reports, or empty.
@@ -117,41 +119,6 @@ void read_ring(const JsonValue& value, std::string_view type, PointList& out);
 // Appends a written position: [x,y], each null when not finite.
 void append_position(std::string& out, Point p);
 void append_ring(std::string& out, const PointList& ring);
-
-// ---------------------------------------------------------------------------
-// Polygon library
-// ---------------------------------------------------------------------------
-
-// Counter-clockwise exteriors and clockwise holes, as GeoJSON wants them
-// written; rings closed.
-using BgPoint = boost::geometry::model::d2::point_xy<double>;
-using BgPolygon = boost::geometry::model::polygon<BgPoint, false, true>;
-using BgMultiPolygon = boost::geometry::model::multi_polygon<BgPolygon>;
-using BgRing = boost::geometry::model::ring<BgPoint, false, true>;
-using BgBox = boost::geometry::model::box<BgPoint>;
-
-// A library polygon from rings, each closed by repeating its first point
-// when its last differs.
-[[nodiscard]] BgPolygon make_polygon(const std::vector<PointList>& rings);
-
-enum class PolygonState { usable, degenerate, invalid, too_large };
-
-// prepare_polygon
-//
-// Orients and closes `polygon` and says whether the library can take it:
-// degenerate (too few distinct points, no area), invalid (rings that cross,
-// touch along an edge or nest wrongly), too large (a coordinate that is not
-// finite or beyond LIBRARY_COORDINATE_LIMIT).
-[[nodiscard]] PolygonState prepare_polygon(BgPolygon& polygon);
-
-[[nodiscard]] PointList ring_points(const BgRing& ring);
-
-// cascaded_union
-//
-// The union of all parts (each a valid set of polygons), united pairwise
-// between neighbours in the plane; parts whose boxes do not meet are joined
-// without the library. Near-linear for parts along a ring or scattered apart.
-[[nodiscard]] BgMultiPolygon cascaded_union(std::vector<BgMultiPolygon> parts);
 
 // The operations' entries, called by geom_tool.
 [[nodiscard]] std::string buffer_geometry(const FeatureList& features,

@@ -1,45 +1,38 @@
 // The geometry tool's buffer: a 32-sided circle around each Point, and around
-// each Polygon the polygon itself grown by the radius, built as the union of
-// the polygon with one rectangle per edge and one 32-gon per vertex of every
-// ring (so holes shrink by the radius and vanish when narrower than twice it).
+// each Polygon the polygon itself grown by the radius: the union of the
+// polygon with one rectangle per edge and one 32-gon per vertex of every ring
+// (so holes shrink by the radius and vanish when narrower than twice it).
 //
 // Geographic Points get their circle directly in degrees (the radius in
 // metres over a sphere of 6371008.8 m, longitudes widened by 1 / cos latitude);
 // geographic Polygons are buffered in UTM metres of the input's zone and
-// turned back into degrees. The union runs pairwise over neighbouring pieces,
-// so a ring of n vertices costs O(n log n) rather than n growing unions. Result
-// rings are written in the point order Boost.Geometry returns them
-// (counter-clockwise exteriors, clockwise holes, closed).
-// Boost.Geometry's overlay code trips g++ 12's flow analysis with false
-// "may be used uninitialized" reports from inside its own headers.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
+// turned back into degrees. Result rings are written counter-clockwise
+// (exteriors) or clockwise (holes), closed, from where GEOS starts them.
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <boost/geometry/algorithms/area.hpp>
-#include <boost/geometry/algorithms/correct.hpp>
-#include <boost/geometry/algorithms/difference.hpp>
-#include <boost/geometry/algorithms/envelope.hpp>
 #include <boost/geometry/algorithms/intersects.hpp>
-#include <boost/geometry/algorithms/union.hpp>
+#include <boost/geometry/geometries/box.hpp>
+#include <boost/geometry/geometries/point_xy.hpp>
 #include <boost/geometry/index/rtree.hpp>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
+#include <limits>
 #include <vector>
 
 #include "geodesy.h"
 #include "text.h"
 #include "tools/geom.h"
+#include "tools/geom_geos.h"
 
 namespace pelloriand::tools::geom {
 namespace {
 
-namespace bg = boost::geometry;
 namespace bgi = boost::geometry::index;
+using BgPoint = boost::geometry::model::d2::point_xy<double>;
+using BgBox = boost::geometry::model::box<BgPoint>;
 
 constexpr std::string_view USAGE =
     "Usage: <geojson> <radius>  e.g. {\"type\":\"Point\",\"coordinates\":[0,0]} 100";
@@ -54,15 +47,6 @@ double circle_angle(int i) {
   return static_cast<double>(i) * 6.283185307179586 * 0.03125;
 }
 
-bool ascii_equal_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const char c = (a[i] >= 'A' && a[i] <= 'Z') ? static_cast<char>(a[i] + 32) : a[i];
-    if (c != b[i]) return false;
-  }
-  return true;
-}
-
 using text::is_digit;
 
 // A decimal double: sign, digits with an optional point (digits on at least
@@ -71,9 +55,8 @@ std::optional<double> parse_radius(std::string_view s) {
   std::size_t i = 0;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
   const std::string_view word = s.substr(i);
-  const bool is_word = ascii_equal_ignoring_case(word, "inf") ||
-                       ascii_equal_ignoring_case(word, "infinity") ||
-                       ascii_equal_ignoring_case(word, "nan");
+  const bool is_word = text::ascii_iequals(word, "inf") || text::ascii_iequals(word, "infinity") ||
+                       text::ascii_iequals(word, "nan");
   if (!is_word) {
     std::size_t digits = 0;
     while (i < s.size() && is_digit(s[i])) ++i, ++digits;
@@ -107,295 +90,480 @@ PointList circle(Point centre, double rx, double ry) {
   return points;
 }
 
-BgPolygon piece(std::initializer_list<Point> points) {
-  BgPolygon polygon;
-  for (const Point& p : points) polygon.outer().emplace_back(p.x, p.y);
-  bg::correct(polygon);
-  return polygon;
+struct Box {
+  double min_x = std::numeric_limits<double>::infinity();
+  double min_y = min_x;
+  double max_x = -min_x;
+  double max_y = -min_x;
+  void expand(Point p) {
+    min_x = std::min(min_x, p.x);
+    min_y = std::min(min_y, p.y);
+    max_x = std::max(max_x, p.x);
+    max_y = std::max(max_y, p.y);
+  }
+};
+
+// One rectangle or 32-gon: convex, counter-clockwise, closed.
+struct Piece {
+  PointList ring;
+  Box box;
+  std::vector<double> lengths;  // of the sides, in ring order
+};
+
+Piece make_piece(PointList ring) {
+  Piece piece{std::move(ring), {}, {}};
+  for (const Point& p : piece.ring) piece.box.expand(p);
+  piece.lengths.reserve(piece.ring.size());
+  for (std::size_t k = 0; k + 1 < piece.ring.size(); ++k)
+    piece.lengths.push_back(
+        std::hypot(piece.ring[k + 1].x - piece.ring[k].x, piece.ring[k + 1].y - piece.ring[k].y));
+  return piece;
 }
 
-BgPolygon piece(const PointList& points) {
-  BgPolygon polygon;
-  polygon.outer().reserve(points.size());
-  for (const Point& p : points) polygon.outer().emplace_back(p.x, p.y);
-  bg::correct(polygon);
-  return polygon;
+// Whether `p` lies in the closed convex `piece`.
+bool inside(const Piece& piece, Point p) {
+  if (p.x < piece.box.min_x || p.x > piece.box.max_x || p.y < piece.box.min_y ||
+      p.y > piece.box.max_y)
+    return false;
+  const PointList& v = piece.ring;
+  for (std::size_t k = 0; k + 1 < v.size(); ++k) {
+    const double cross =
+        (v[k + 1].x - v[k].x) * (p.y - v[k].y) - (v[k + 1].y - v[k].y) * (p.x - v[k].x);
+    if (cross < 0) return false;
+  }
+  return true;
 }
 
-// The rectangles of width 2r along the edges of a closed ring and the 32-gons
-// at its vertices, each rectangle followed by the circle at its start so that
-// neighbours in the list are neighbours on the ring. Pieces that round to no
-// area add nothing to the union and are left out.
-void ring_pieces(const PointList& ring, double r, std::vector<BgMultiPolygon>& out) {
+// The pieces of one closed ring, in ring order: the circle at each vertex,
+// then the rectangle of width 2r along the edge leaving it. An edge of no
+// length has no rectangle; a vertex that repeats the one before it adds the
+// same circle again, so it is left out.
+void ring_pieces(const PointList& ring, double r, std::vector<Piece>& out) {
   const std::size_t n = ring.size();
   if (n <= 2) return;
-  const auto add = [&out](BgPolygon polygon) {
-    if (bg::area(polygon) > 0) out.push_back(BgMultiPolygon{std::move(polygon)});
-  };
   for (std::size_t k = 0; k + 1 < n; ++k) {
     const Point a = ring[k];
     const Point b = k + 2 == n ? ring[0] : ring[k + 1];
+    const Point before = ring[k == 0 ? n - 2 : k - 1];
+    if (k == 0 || before.x != a.x || before.y != a.y) out.push_back(make_piece(circle(a, r, r)));
     const double dx = b.x - a.x;
     const double dy = b.y - a.y;
     const double l2 = dx * dx + dy * dy;
-    if (l2 > 0) {
-      const double l = std::sqrt(l2);
-      const Point o{dy / l * r, -dx / l * r};
-      add(piece({{a.x + o.x, a.y + o.y},
-                 {b.x + o.x, b.y + o.y},
-                 {b.x - o.x, b.y - o.y},
-                 {a.x - o.x, a.y - o.y},
-                 {a.x + o.x, a.y + o.y}}));
+    if (!(l2 > 0)) continue;
+    const double l = std::sqrt(l2);
+    const Point o{dy / l * r, -dx / l * r};
+    out.push_back(make_piece({{a.x + o.x, a.y + o.y},
+                              {b.x + o.x, b.y + o.y},
+                              {b.x - o.x, b.y - o.y},
+                              {a.x - o.x, a.y - o.y},
+                              {a.x + o.x, a.y + o.y}}));
+  }
+}
+
+// The part of the segment p + t (q - p), 0 <= t <= 1, that lies deep inside
+// the convex `piece` (more than `margin` from each side): an open interval of
+// t, empty when lo >= hi.
+std::pair<double, double> covered_interval(const Piece& piece, Point p, Point q, double margin) {
+  double lo = 0, hi = 1;
+  const PointList& v = piece.ring;
+  for (std::size_t k = 0; k + 1 < v.size() && lo < hi; ++k) {
+    const double ex = v[k + 1].x - v[k].x;
+    const double ey = v[k + 1].y - v[k].y;
+    const double need = margin * piece.lengths[k];
+    if (need == 0) continue;
+    const double f0 = ex * (p.y - v[k].y) - ey * (p.x - v[k].x) - need;
+    const double f1 = ex * (q.y - v[k].y) - ey * (q.x - v[k].x) - need;
+    // f(t) = f0 + t (f1 - f0) must be positive.
+    if (f0 <= 0 && f1 <= 0) return {1, 0};
+    if (f0 > 0 && f1 > 0) continue;
+    const double t = f0 / (f0 - f1);
+    if (f0 > 0)
+      hi = std::min(hi, t);
+    else
+      lo = std::max(lo, t);
+  }
+  return {lo, hi};
+}
+
+bool boxes_meet(const Box& a, const Box& b) {
+  return a.min_x <= b.max_x && b.min_x <= a.max_x && a.min_y <= b.max_y && b.min_y <= a.max_y;
+}
+
+// The boundary of the union of the pieces, as lines: every side of every
+// piece less the stretches that lie deep inside some other piece (a convex
+// piece hides one interval of a side, so what is left is the complement of
+// a union of intervals). Since "deep" means more than `margin` inside, each
+// kept stretch runs on a little past the side that hides the next stretch,
+// so neighbouring stretches cross and GEOS's noding joins them; the short
+// overhangs are dangles that polygonizing drops.
+void union_boundary(const std::vector<Piece>& pieces, double margin,
+                    std::vector<PointList>& lines) {
+  std::vector<std::pair<BgBox, std::size_t>> boxes;
+  boxes.reserve(pieces.size());
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const Box& b = pieces[i].box;
+    boxes.emplace_back(BgBox({b.min_x, b.min_y}, {b.max_x, b.max_y}), i);
+  }
+  const bgi::rtree<std::pair<BgBox, std::size_t>, bgi::rstar<16>> tree(boxes);
+  std::vector<std::size_t> near;
+  std::vector<std::pair<double, double>> hidden;
+  // The piece that last hid a whole side, by the side's place in its piece
+  // (32-gon sides 0 to 31, rectangle sides 32 to 35): where a radius dwarfs
+  // the edges, thousands of pieces overlap, and a side is nearly always
+  // hidden by the piece that hid the same side of the piece before.
+  constexpr std::size_t NONE = std::numeric_limits<std::size_t>::max();
+  std::size_t last_cover[CIRCLE_SIDES + 4];
+  std::fill(std::begin(last_cover), std::end(last_cover), NONE);
+  // Beyond this many neighbours, a side's candidates are read from the tree
+  // one by one, up to the first that hides it whole.
+  constexpr std::size_t CROWD = 64;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    near.clear();
+    bool crowded = false;
+    for (auto it = tree.qbegin(bgi::intersects(boxes[i].first)); it != tree.qend(); ++it) {
+      if (it->second == i) continue;
+      if (near.size() == CROWD) {
+        crowded = true;
+        break;
+      }
+      near.push_back(it->second);
     }
-    add(piece(circle(a, r, r)));
-  }
-}
-
-// A sort key that keeps near shapes near: the centre of the shape's box,
-// quantised to 16 bits per axis over `extent`, with the bits of x and y
-// interleaved (a Z-order curve).
-std::uint32_t z_order(const BgBox& box, const BgBox& extent) {
-  const auto cell = [](double v, double low, double high) {
-    const double t = high > low ? (v - low) / (high - low) : 0;
-    return static_cast<std::uint32_t>(std::clamp(t, 0.0, 1.0) * 65535.0);
-  };
-  const auto spread = [](std::uint32_t v) {
-    v = (v | (v << 8)) & 0x00ff00ffu;
-    v = (v | (v << 4)) & 0x0f0f0f0fu;
-    v = (v | (v << 2)) & 0x33333333u;
-    return (v | (v << 1)) & 0x55555555u;
-  };
-  const double x = (box.min_corner().x() + box.max_corner().x()) / 2;
-  const double y = (box.min_corner().y() + box.max_corner().y()) / 2;
-  return spread(cell(x, extent.min_corner().x(), extent.max_corner().x())) |
-         (spread(cell(y, extent.min_corner().y(), extent.max_corner().y())) << 1);
-}
-
-// The union of two sets of polygons. The library tests every ring that meets
-// no ring of the other side against the whole other side, so uniting two
-// sets of many scattered polygons is quadratic; polygons whose box misses the
-// other side's box are therefore kept out of the library's union and copied.
-BgMultiPolygon unite(BgMultiPolygon a, BgMultiPolygon b) {
-  if (a.empty()) return b;
-  if (b.empty()) return a;
-  const BgBox box_a = bg::return_envelope<BgBox>(a);
-  const BgBox box_b = bg::return_envelope<BgBox>(b);
-  BgMultiPolygon result, near_a, near_b;
-  const auto split = [&result](BgMultiPolygon& from, const BgBox& other, BgMultiPolygon& near) {
-    for (BgPolygon& polygon : from) {
-      if (bg::intersects(bg::return_envelope<BgBox>(polygon.outer()), other))
-        near.push_back(std::move(polygon));
-      else
-        result.push_back(std::move(polygon));
+    const PointList& v = pieces[i].ring;
+    PointList run;
+    const auto flush = [&] {
+      if (run.size() >= 2) {
+        // Where a stretch ends at a corner of its piece, the boundary goes
+        // on along a side of another piece that starts there only up to
+        // rounding: run both ends on by the margin so that the two cross.
+        const auto extend = [margin](Point& end, Point from) {
+          const double length = std::hypot(end.x - from.x, end.y - from.y);
+          if (!(length > 0)) return;
+          end.x += (end.x - from.x) / length * margin;
+          end.y += (end.y - from.y) / length * margin;
+        };
+        extend(run.front(), run[1]);
+        extend(run.back(), run[run.size() - 2]);
+        lines.push_back(std::move(run));
+      }
+      run.clear();
+    };
+    for (std::size_t k = 0; k + 1 < v.size(); ++k) {
+      const Point p = v[k];
+      const Point q = v[k + 1];
+      if (p.x == q.x && p.y == q.y) continue;
+      std::size_t& cover = last_cover[v.size() == 5 ? CIRCLE_SIDES + k : k % CIRCLE_SIDES];
+      const auto whole = [](const std::pair<double, double>& interval) {
+        return interval.first <= 0 && interval.second >= 1;
+      };
+      if (cover != NONE && cover != i && whole(covered_interval(pieces[cover], p, q, margin)))
+        continue;
+      Box side;
+      side.expand(p);
+      side.expand(q);
+      hidden.clear();
+      const auto hide = [&](std::size_t j) {
+        const auto interval = covered_interval(pieces[j], p, q, margin);
+        if (whole(interval)) {
+          cover = j;
+          return true;
+        }
+        if (interval.first < interval.second) hidden.push_back(interval);
+        return false;
+      };
+      bool hidden_whole = false;
+      if (!crowded) {
+        for (const std::size_t j : near)
+          if (boxes_meet(side, pieces[j].box) && (hidden_whole = hide(j))) break;
+      } else {
+        const BgBox box({side.min_x, side.min_y}, {side.max_x, side.max_y});
+        for (auto it = tree.qbegin(bgi::intersects(box)); it != tree.qend(); ++it)
+          if (it->second != i && (hidden_whole = hide(it->second))) break;
+      }
+      if (hidden_whole) continue;
+      std::sort(hidden.begin(), hidden.end());
+      // Walk the uncovered stretches of [0, 1] in order.
+      double t = 0;
+      const auto point_at = [&](double u) {
+        if (u <= 0) return p;
+        if (u >= 1) return q;
+        return Point{p.x + u * (q.x - p.x), p.y + u * (q.y - p.y)};
+      };
+      const auto keep = [&](double from, double to) {
+        if (!(to > from)) return;
+        const Point a = point_at(from);
+        if (run.empty() || run.back().x != a.x || run.back().y != a.y) {
+          flush();
+          run.push_back(a);
+        }
+        run.push_back(point_at(to));
+      };
+      for (const auto& [lo, hi] : hidden) {
+        if (lo > t) keep(t, lo);
+        t = std::max(t, hi);
+        if (t >= 1) break;
+      }
+      if (t < 1) keep(t, 1);
     }
-  };
-  split(a, box_b, near_a);
-  split(b, box_a, near_b);
-  if (near_a.empty() || near_b.empty()) {
-    for (BgPolygon& polygon : near_a) result.push_back(std::move(polygon));
-    for (BgPolygon& polygon : near_b) result.push_back(std::move(polygon));
-    return result;
+    flush();
   }
-  BgMultiPolygon united;
-  bg::union_(near_a, near_b, united);
-  for (BgPolygon& polygon : united) result.push_back(std::move(polygon));
-  return result;
 }
 
-// Pairwise, neighbours in the list first: at pass p the part at i takes in
-// the one at i + 2^p, for i a multiple of 2^(p+1); n log n for a chain of n
-// parts.
-BgMultiPolygon pairwise_union(std::vector<BgMultiPolygon> parts) {
-  if (parts.empty()) return {};
-  const std::size_t n = parts.size();
-  for (std::size_t step = 1; step < n; step *= 2)
-    for (std::size_t i = 0; i + step < n; i += 2 * step)
-      parts[i] = unite(std::move(parts[i]), std::move(parts[i + step]));
-  return std::move(parts.front());
-}
-
-BgMultiPolygon piece_from_hole(const BgRing& hole) {
-  BgPolygon polygon;
-  polygon.outer().assign(hole.rbegin(), hole.rend());
-  return BgMultiPolygon{std::move(polygon)};
-}
-
-}  // namespace
-
-BgMultiPolygon cascaded_union(std::vector<BgMultiPolygon> parts) {
-  if (parts.empty()) return {};
-  // Sorted along a Z-order curve, neighbours in the list are neighbours in the
-  // plane, so each pairwise union below meets mostly its own surroundings.
-  std::vector<std::pair<std::uint32_t, std::size_t>> order;
-  order.reserve(parts.size());
-  std::vector<BgBox> boxes;
-  boxes.reserve(parts.size());
-  BgBox extent;
-  bg::assign_inverse(extent);
-  for (const BgMultiPolygon& part : parts) {
-    boxes.push_back(bg::return_envelope<BgBox>(part));
-    bg::expand(extent, boxes.back());
-  }
-  for (std::size_t i = 0; i < parts.size(); ++i) order.emplace_back(z_order(boxes[i], extent), i);
-  std::stable_sort(order.begin(), order.end(),
-                   [](const auto& x, const auto& y) { return x.first < y.first; });
-  std::vector<BgMultiPolygon> sorted;
-  sorted.reserve(parts.size());
-  for (const auto& entry : order) sorted.push_back(std::move(parts[entry.second]));
-  return pairwise_union(std::move(sorted));
-}
-
-namespace {
-
-// The band of one ring: the union of its rectangles and circles.
-BgMultiPolygon ring_band(const BgRing& ring, double r) {
-  std::vector<BgMultiPolygon> pieces;
-  ring_pieces(ring_points(ring), r, pieces);
-  // Already in ring order, which keeps each partial union one short stretch.
-  return pairwise_union(std::move(pieces));
-}
-
-// Whether every point of a hole lies within the inradius of the 32-gons
-// (cos(pi/32) of r) of its rim, where a rectangle or a vertex circle covers
-// it: a point of the hole lies within half the box's narrower side of the rim
-// (along x or along y), so a hole that narrow keeps no core.
-bool hole_is_narrow(const BgBox& box, double r) {
-  const double narrow = std::min(box.max_corner().x() - box.min_corner().x(),
-                                 box.max_corner().y() - box.min_corner().y());
-  return narrow <= 2 * r * 0.995;
-}
-
-// What the band of a hole leaves uncovered inside it.
-BgMultiPolygon hole_core(const BgRing& hole, const BgMultiPolygon& band) {
-  BgMultiPolygon core;
-  bg::difference(piece_from_hole(hole), band, core);
-  return core;
-}
-
-// The exterior ring's edges by their boxes, to find holes whose band stays
-// inside the filled exterior.
-class RimIndex {
+// Even-odd point location among the edges of some rings, with the edges
+// sorted into horizontal strips so that a query reads only the edges of its
+// strip.
+class RingLocator {
  public:
-  explicit RimIndex(const BgRing& ring) {
-    std::vector<BgBox> edges;
-    edges.reserve(ring.size());
-    for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
-      BgBox box(ring[i], ring[i]);
-      bg::expand(box, ring[i + 1]);
-      edges.push_back(box);
+  explicit RingLocator(const std::vector<PointList>& rings) {
+    for (const PointList& ring : rings)
+      for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
+        edges_.push_back({ring[i], ring[i + 1]});
+        low_ = std::min({low_, ring[i].y, ring[i + 1].y});
+        high_ = std::max({high_, ring[i].y, ring[i + 1].y});
+      }
+    if (edges_.empty() || !(high_ > low_)) return;
+    // As many strips as keep each edge in a few of them on average.
+    std::size_t strips = std::max<std::size_t>(1, edges_.size() / 4);
+    for (;;) {
+      height_ = (high_ - low_) / static_cast<double>(strips);
+      std::size_t total = 0;
+      for (const auto& e : edges_) total += span(e).second - span(e).first + 1;
+      if (total <= 16 * edges_.size() || strips == 1) break;
+      strips /= 2;
     }
-    tree_ = Tree(edges);
+    strips_.assign(strips, {});
+    for (std::uint32_t i = 0; i < edges_.size(); ++i) {
+      const auto [from, to] = span(edges_[i]);
+      for (std::size_t s = from; s <= to; ++s) strips_[s].push_back(i);
+    }
   }
-  // Whether no edge's box meets `box`.
-  [[nodiscard]] bool clear_of(const BgBox& box) const {
-    return tree_.qbegin(bgi::intersects(box)) == tree_.qend();
+
+  // Whether `p` lies inside an odd number of rings.
+  [[nodiscard]] bool inside(Point p) const {
+    if (strips_.empty() || !(p.y >= low_ && p.y <= high_)) return false;
+    const std::size_t s = strip(p.y);
+    bool odd = false;
+    for (const std::uint32_t i : strips_[s]) {
+      const auto& [a, b] = edges_[i];
+      if ((a.y > p.y) != (b.y > p.y) && p.x < a.x + (p.y - a.y) / (b.y - a.y) * (b.x - a.x))
+        odd = !odd;
+    }
+    return odd;
   }
 
  private:
-  using Tree = bgi::rtree<BgBox, bgi::rstar<16>>;
+  [[nodiscard]] std::size_t strip(double y) const {
+    const double t = (y - low_) / height_;
+    return std::min(static_cast<std::size_t>(std::max(t, 0.0)), strips_count() - 1);
+  }
+  [[nodiscard]] std::size_t strips_count() const {
+    return strips_.empty() ? static_cast<std::size_t>((high_ - low_) / height_ + 0.5)
+                           : strips_.size();
+  }
+  [[nodiscard]] std::pair<std::size_t, std::size_t> span(const std::pair<Point, Point>& e) const {
+    return {strip(std::min(e.first.y, e.second.y)), strip(std::max(e.first.y, e.second.y))};
+  }
+
+  std::vector<std::pair<Point, Point>> edges_;
+  std::vector<std::vector<std::uint32_t>> strips_;
+  double low_ = std::numeric_limits<double>::infinity();
+  double high_ = -std::numeric_limits<double>::infinity();
+  double height_ = 1;
+};
+
+// Leaves out the holes that change nothing: a hole whose own band fills it
+// (every point of a hole lies within half its box's narrower side of its rim,
+// and the pieces cover everything within r cos(pi/32) of a ring), whose band
+// meets no other ring, inside a simple exterior and in no other hole's box.
+// Its band then lies inside the polygon's area with the hole filled, so
+// filling it gives the same union; the many small holes of a land-use map
+// cost nothing this way.
+void drop_filled_holes(std::vector<PointList>& rings, double r, const Geos& geos) {
+  if (rings.size() < 2) return;
+  std::vector<std::pair<BgBox, std::size_t>> edges, holes;
+  std::vector<Box> boxes(rings.size());
+  for (std::size_t k = 0; k < rings.size(); ++k) {
+    const PointList& ring = rings[k];
+    for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
+      Box edge;
+      edge.expand(ring[i]);
+      edge.expand(ring[i + 1]);
+      edges.emplace_back(BgBox({edge.min_x, edge.min_y}, {edge.max_x, edge.max_y}), k);
+      boxes[k].expand(ring[i]);
+    }
+    if (k > 0 && !ring.empty())
+      holes.emplace_back(BgBox({boxes[k].min_x, boxes[k].min_y}, {boxes[k].max_x, boxes[k].max_y}),
+                         k);
+  }
+  if (GEOSisSimple_r(geos.handle(), geos.linear_ring(rings[0]).get()) != 1) return;
+  using Tree = bgi::rtree<std::pair<BgBox, std::size_t>, bgi::rstar<16>>;
+  const Tree edge_tree(edges);
+  const Tree hole_tree(holes);
+  const RingLocator exterior({rings[0]});
+  std::vector<PointList> kept;
+  kept.push_back(std::move(rings[0]));
+  for (std::size_t k = 1; k < rings.size(); ++k) {
+    const Box& b = boxes[k];
+    const bool narrow = std::min(b.max_x - b.min_x, b.max_y - b.min_y) <= 2 * r * 0.995;
+    const BgBox reach({b.min_x - r, b.min_y - r}, {b.max_x + r, b.max_y + r});
+    const auto other = [k](const std::pair<BgBox, std::size_t>& e) { return e.second != k; };
+    const auto alone = [&](const Tree& tree, const BgBox& box) {
+      return tree.qbegin(bgi::intersects(box) && bgi::satisfies(other)) == tree.qend();
+    };
+    if (narrow && !rings[k].empty() && alone(edge_tree, reach) &&
+        alone(hole_tree, BgBox({rings[k][0].x, rings[k][0].y}, {rings[k][0].x, rings[k][0].y})) &&
+        exterior.inside(rings[k][0]))
+      continue;
+    kept.push_back(std::move(rings[k]));
+  }
+  rings = std::move(kept);
+}
+
+// The pieces by their boxes, for the point queries of the face test.
+class PieceIndex {
+ public:
+  explicit PieceIndex(const std::vector<Piece>& pieces) : pieces_(pieces) {
+    std::vector<std::pair<BgBox, std::size_t>> boxes;
+    boxes.reserve(pieces.size());
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      const Box& b = pieces[i].box;
+      boxes.emplace_back(BgBox({b.min_x, b.min_y}, {b.max_x, b.max_y}), i);
+    }
+    tree_ = Tree(boxes);
+  }
+  [[nodiscard]] bool covers(Point p) const {
+    for (auto it = tree_.qbegin(bgi::intersects(BgBox({p.x, p.y}, {p.x, p.y}))); it != tree_.qend();
+         ++it)
+      if (inside(pieces_[it->second], p)) return true;
+    return false;
+  }
+
+ private:
+  using Tree = bgi::rtree<std::pair<BgBox, std::size_t>, bgi::rstar<16>>;
+  const std::vector<Piece>& pieces_;
   Tree tree_;
 };
 
-// The extent of a polygon: the larger side of its box, and the largest
-// coordinate magnitude.
+struct PreparedDeleter {
+  GEOSContextHandle_t handle;
+  void operator()(const GEOSPreparedGeometry* g) const { GEOSPreparedGeom_destroy_r(handle, g); }
+};
+
+// The largest coordinate magnitude and the larger side of the rings' box.
 struct Extent {
   double size = 0;
   double magnitude = 0;
 };
-Extent polygon_extent(const BgPolygon& polygon) {
-  const BgBox box = bg::return_envelope<BgBox>(polygon);
-  return {std::max(box.max_corner().x() - box.min_corner().x(),
-                   box.max_corner().y() - box.min_corner().y()),
-          std::max({std::abs(box.min_corner().x()), std::abs(box.max_corner().x()),
-                    std::abs(box.min_corner().y()), std::abs(box.max_corner().y())})};
+Extent rings_extent(const std::vector<PointList>& rings) {
+  Box box;
+  for (const PointList& ring : rings)
+    for (const Point& p : ring) box.expand(p);
+  if (!(box.max_x >= box.min_x)) return {};
+  return {std::max(box.max_x - box.min_x, box.max_y - box.min_y),
+          std::max({std::abs(box.min_x), std::abs(box.max_x), std::abs(box.min_y),
+                    std::abs(box.max_y)})};
 }
 
 // The band's corners are coordinates plus or minus r, rounded to steps of
 // about (magnitude + r) x 2^-52. Once a step exceeds 2^-10 of the polygon's
-// size, the rounding erases its shape: neighbouring pieces collapse onto
-// nearly coincident copies, which the library merges very slowly or wrongly
-// (an empty result at 1e20 around a polygon 1,000 wide). So the band must
-// resolve the polygon to at least 1/1024 of its size: magnitude + r at most
-// size x 2^42. A polygon of one repeated point has no shape to lose.
-bool band_resolves(const BgPolygon& polygon, double r) {
-  const Extent extent = polygon_extent(polygon);
+// size, the rounding erases its shape, so the band must resolve the polygon
+// to at least 1/1024 of its size: magnitude + r at most size x 2^42. A
+// polygon of one repeated point has no shape to lose.
+bool band_resolves(const Extent& extent, double r) {
   return extent.size == 0 || extent.magnitude + r <= std::ldexp(extent.size, 42);
 }
 
-// The polygon united with the bands of all its rings, assembled without
-// overlaying many rings on many: every band is united in one spatial cascade
-// together with the filled exterior, and each hole then keeps only its core,
-// the part its band leaves uncovered. Cores lie inside the filled exterior,
-// away from every edge of the union, so they become its holes as they are.
-// A core is measured against its own hole's band only: where two holes come
-// within a hair (under 0.5 % of r) of each other, the other's band may cover
-// a sliver of it that stays carved out.
-BgMultiPolygon buffer_polygon(const std::vector<PointList>& rings, double r) {
-  BgPolygon polygon = make_polygon(rings);
-  const PolygonState state = prepare_polygon(polygon);
-  if (state == PolygonState::too_large || !(r <= LIBRARY_COORDINATE_LIMIT) ||
-      !band_resolves(polygon, r))
+// The polygon grown by r: its area (as make-valid reads it, so a folded or
+// self-touching ring keeps its lobes and a spike adds nothing) united with one
+// rectangle per edge and one 32-gon per vertex of every ring, holes included.
+//
+// Uniting tens of thousands of pieces one with another is slow however it is
+// ordered, so the union is built from its boundary instead: the sides of the
+// pieces that can bound it are noded into one planar arrangement by GEOS, and
+// each face of that arrangement is kept when a point inside it lies in some
+// piece or in the polygon. Every face lies wholly inside or wholly outside the
+// union (the union's boundary is made of kept sides), so the kept faces,
+// merged, are the union exactly.
+std::vector<std::vector<PointList>> buffer_polygon(std::vector<PointList> rings, double r) {
+  for (PointList& ring : rings)
+    if (!ring.empty() && (ring.front().x != ring.back().x || ring.front().y != ring.back().y))
+      ring.push_back(ring.front());
+  const Extent extent = rings_extent(rings);
+  if (!(extent.magnitude <= LIBRARY_COORDINATE_LIMIT) || !(r <= LIBRARY_COORDINATE_LIMIT) ||
+      !band_resolves(extent, r))
     throw GeomError{"Radius or coordinates too large to buffer a Polygon"};
-  if (state == PolygonState::invalid)
-    throw GeomError{"Cannot buffer a Polygon whose rings cross or overlap"};
 
-  std::vector<BgMultiPolygon> bands;
-  bands.reserve(polygon.inners().size() + 2);
-  bands.push_back(ring_band(polygon.outer(), r));
-  BgMultiPolygon cores;
-  const RimIndex rim(polygon.outer());
-  for (const auto& hole : polygon.inners()) {
-    BgBox reach = bg::return_envelope<BgBox>(hole);
-    const bool narrow = hole_is_narrow(reach, r);
-    // A narrow hole is filled by its band; when the band's box also stays
-    // clear of the exterior ring, the band lies inside the filled exterior
-    // and adds nothing to it.
-    reach.min_corner().x(reach.min_corner().x() - r);
-    reach.min_corner().y(reach.min_corner().y() - r);
-    reach.max_corner().x(reach.max_corner().x() + r);
-    reach.max_corner().y(reach.max_corner().y() + r);
-    if (narrow && state == PolygonState::usable && rim.clear_of(reach)) continue;
-    bands.push_back(ring_band(hole, r));
-    if (!narrow && state == PolygonState::usable)
-      for (BgPolygon& core : hole_core(hole, bands.back())) cores.push_back(std::move(core));
+  Geos geos;
+  geos.failure = "Buffer failed — the polygon library could not merge the pieces";
+  drop_filled_holes(rings, r, geos);
+  std::vector<Piece> pieces;
+  std::vector<PointList> lines;
+  // Deep enough to stay clear of the rounding of coordinates and of the
+  // radius; far below anything the answer's precision shows.
+  const double margin = 1e-9 * r + 1e-13 * extent.magnitude;
+  for (const PointList& ring : rings) ring_pieces(ring, r, pieces);
+  if (pieces.empty()) return {};
+  union_boundary(pieces, margin, lines);
+
+  std::vector<Geos::Owned> parts;
+  parts.reserve(lines.size());
+  for (const PointList& line : lines) parts.push_back(geos.line(line.data(), line.size()));
+  const Geos::Owned linework = geos.collection(GEOS_MULTILINESTRING, std::move(parts));
+  const Geos::Owned noded = geos.own(GEOSUnaryUnion_r(geos.handle(), linework.get()));
+  const GEOSGeometry* input = noded.get();
+  const Geos::Owned faces = geos.own(GEOSPolygonize_r(geos.handle(), &input, 1));
+
+  const PieceIndex index(pieces);
+  // The polygon's own area, read as make-valid reads it (see intersect).
+  const Geos::Owned area = geos.own(GEOSMakeValid_r(geos.handle(), geos.polygon(rings).get()));
+  const std::unique_ptr<const GEOSPreparedGeometry, PreparedDeleter> prepared(
+      GEOSPrepare_r(geos.handle(), area.get()), PreparedDeleter{geos.handle()});
+  if (!prepared) throw GeomError{geos.failure};
+  const auto in_area = [&](Point p) {
+    const Geos::Owned point = geos.own(GEOSGeom_createPointFromXY_r(geos.handle(), p.x, p.y));
+    return GEOSPreparedContains_r(geos.handle(), prepared.get(), point.get()) == 1;
+  };
+  std::vector<Geos::Owned> kept;
+  const int count = GEOSGetNumGeometries_r(geos.handle(), faces.get());
+  for (int i = 0; i < count; ++i) {
+    const GEOSGeometry* face = GEOSGetGeometryN_r(geos.handle(), faces.get(), i);
+    const Geos::Owned inner = geos.own(GEOSPointOnSurface_r(geos.handle(), face));
+    Point p;
+    if (GEOSGeomGetX_r(geos.handle(), inner.get(), &p.x) == 0 ||
+        GEOSGeomGetY_r(geos.handle(), inner.get(), &p.y) == 0)
+      continue;
+    if (index.covers(p) || in_area(p))
+      kept.push_back(geos.own(GEOSGeom_clone_r(geos.handle(), face)));
   }
-  if (state == PolygonState::degenerate) return cascaded_union(std::move(bands));
-  BgPolygon filled;
-  filled.outer() = std::move(polygon.outer());
-  bands.push_back(BgMultiPolygon{std::move(filled)});
-  BgMultiPolygon grown = cascaded_union(std::move(bands));
-  if (cores.empty()) return grown;
-  const bool cores_simple = std::all_of(cores.begin(), cores.end(),
-                                        [](const BgPolygon& c) { return c.inners().empty(); });
-  if (grown.size() != 1 || !cores_simple) {
-    // Not the expected shape (rounding); let the library sort it out.
-    BgMultiPolygon result;
-    bg::difference(grown, cores, result);
-    return result;
-  }
-  for (BgPolygon& core : cores)
-    grown.front().inners().emplace_back(core.outer().rbegin(), core.outer().rend());
-  return grown;
+  std::vector<std::vector<PointList>> result;
+  if (kept.empty()) return result;
+  const Geos::Owned cover = geos.collection(GEOS_GEOMETRYCOLLECTION, std::move(kept));
+  const Geos::Owned merged = geos.own(GEOSCoverageUnion_r(geos.handle(), cover.get()));
+  geos.polygons_of(merged.get(), result);
+  // Counter-clockwise exteriors and clockwise holes, as GeoJSON wants them.
+  for (std::vector<PointList>& polygon : result)
+    for (std::size_t k = 0; k < polygon.size(); ++k)
+      if ((ring_signed_area(polygon[k]) > 0) != (k == 0))
+        std::reverse(polygon[k].begin(), polygon[k].end());
+  return result;
 }
 
-void append_polygon(std::string& out, const BgPolygon& polygon,
+void append_polygon(std::string& out, const std::vector<PointList>& rings,
                     const std::optional<UtmZone>& zone) {
-  const auto ring = [&](const auto& library_ring) {
-    PointList points = ring_points(library_ring);
-    if (zone)
-      for (Point& p : points) p = utm_unproject(*zone, p);
-    append_ring(out, points);
-  };
   out += '[';
-  ring(polygon.outer());
-  for (const auto& hole : polygon.inners()) {
-    out += ',';
-    ring(hole);
+  for (std::size_t k = 0; k < rings.size(); ++k) {
+    if (k > 0) out += ',';
+    if (!zone) {
+      append_ring(out, rings[k]);
+      continue;
+    }
+    PointList points = rings[k];
+    for (Point& p : points) p = utm_unproject(*zone, p);
+    append_ring(out, points);
   }
   out += ']';
 }
 
-void append_polygons(std::string& out, const BgMultiPolygon& polygons,
+void append_polygons(std::string& out, const std::vector<std::vector<PointList>>& polygons,
                      const std::optional<UtmZone>& zone) {
   if (polygons.size() == 1) {
     out += "{\"type\":\"Polygon\",\"coordinates\":";
@@ -456,9 +624,9 @@ std::string buffer_geometry(const FeatureList& features, const std::optional<Utm
       if (zone)
         for (PointList& ring : rings)
           for (Point& p : ring) p = utm_project(*zone, p);
-      BgMultiPolygon buffered;
+      std::vector<std::vector<PointList>> buffered;
       try {
-        buffered = buffer_polygon(rings, radius);
+        buffered = buffer_polygon(std::move(rings), radius);
       } catch (const GeomError&) {
         throw;
       } catch (const std::bad_alloc&) {

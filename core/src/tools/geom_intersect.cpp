@@ -1,29 +1,20 @@
 // The geometry tool's intersection of two Polygons: read as two GeoJSON texts
 // separated by a blank line, or as one text of exactly two features;
-// intersected by Boost.Geometry in the input's own coordinates; every result
+// each made valid and intersected by GEOS in the input's own coordinates; every result
 // ring written counter-clockwise (exteriors) or clockwise (holes) from its
 // lowest-x, lowest-y point, so the text does not depend on how the inputs were
 // wound or where their rings started. The area is measured as the area
 // operation measures it (UTM metres for geographic input).
-// Boost.Geometry's overlay code trips g++ 12's flow analysis with false
-// "may be used uninitialized" reports from inside its own headers.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <boost/geometry/algorithms/difference.hpp>
-#include <boost/geometry/algorithms/intersection.hpp>
-#include <exception>
+#include <cmath>
 
 #include "tools/geom.h"
+#include "tools/geom_geos.h"
 
 namespace pelloriand::tools::geom {
 namespace {
-
-namespace bg = boost::geometry;
 
 constexpr std::string_view BOTH_PARSE_ERROR = "Could not parse both geometries as GeoJSON";
 constexpr std::string_view NOT_POLYGONS = "Intersection failed — needs two overlapping Polygons";
@@ -42,65 +33,42 @@ std::vector<std::string_view> split_blank_lines(std::string_view text) {
   return pieces;
 }
 
-// A Polygon's rings for the library; MultiPolygons (and anything else) are
-// refused with the intersection's own sentence.
-BgPolygon library_polygon(const JsonValue& geometry, std::string_view label) {
+// A Polygon's rings; MultiPolygons (and anything else) are refused with the
+// intersection's own sentence.
+std::vector<PointList> polygon_rings(const JsonValue& geometry) {
   const std::string_view type = geometry_type(geometry);
   if (type != "Polygon") throw GeomError{std::string(NOT_POLYGONS)};
-  BgPolygon polygon = make_polygon(read_polygon(geometry.as_object().at("coordinates"), type));
-  switch (prepare_polygon(polygon)) {
-    case PolygonState::too_large:
-      throw GeomError{fmt::format("The {} Polygon has coordinates too large to intersect", label)};
-    case PolygonState::invalid:
-      throw GeomError{
-          fmt::format("The {} Polygon is not valid (its rings cross or overlap)", label)};
-    case PolygonState::degenerate:
-      // No area, so nothing to overlap.
-      polygon.clear();
-      break;
-    case PolygonState::usable:
-      break;
-  }
-  return polygon;
+  return read_polygon(geometry.as_object().at("coordinates"), type);
 }
 
-// The intersection of two polygons, taken as the overlap of their filled
-// exteriors less all holes of either. Handing the library two polygons with
-// many holes each would test every hole against every ring of the other
-// side; this way the holes are united among their neighbours only, and the
-// final difference sets a few rings against many.
-BgMultiPolygon intersect_polygons(const BgPolygon& a, const BgPolygon& b) {
-  const auto filled = [](const BgPolygon& polygon) {
-    BgPolygon exterior;
-    exterior.outer() = polygon.outer();
-    return exterior;
-  };
-  BgMultiPolygon overlap;
-  bg::intersection(filled(a), filled(b), overlap);
-  std::vector<BgMultiPolygon> holes;
-  holes.reserve(a.inners().size() + b.inners().size());
-  for (const BgPolygon* polygon : {&a, &b})
-    for (const auto& hole : polygon->inners()) {
-      BgPolygon piece;
-      piece.outer().assign(hole.rbegin(), hole.rend());
-      holes.push_back(BgMultiPolygon{std::move(piece)});
-    }
-  if (overlap.empty() || holes.empty()) return overlap;
-  BgMultiPolygon result;
-  bg::difference(overlap, cascaded_union(std::move(holes)), result);
+// The intersection of two polygons, each first made valid by GEOS's
+// make-valid: the rings are noded where they cross or touch and the faces
+// they enclose an odd number of times are kept, so a folded ring keeps both
+// its lobes, a spike or a collinear ring adds no area, and a hole that
+// escapes its exterior becomes area of its own.
+std::vector<std::vector<PointList>> intersect_polygons(const std::vector<PointList>& a,
+                                                       const std::vector<PointList>& b) {
+  for (const auto* rings : {&a, &b})
+    for (const PointList& ring : *rings)
+      for (const Point& p : ring)
+        if (!(std::abs(p.x) <= LIBRARY_COORDINATE_LIMIT &&
+              std::abs(p.y) <= LIBRARY_COORDINATE_LIMIT))
+          throw GeomError{"The Polygons have coordinates too large to intersect"};
+  Geos geos;
+  geos.failure = "Intersection failed — the polygon library could not intersect these Polygons";
+  const Geos::Owned first = geos.own(GEOSMakeValid_r(geos.handle(), geos.polygon(a).get()));
+  const Geos::Owned second = geos.own(GEOSMakeValid_r(geos.handle(), geos.polygon(b).get()));
+  const Geos::Owned overlap =
+      geos.own(GEOSIntersection_r(geos.handle(), first.get(), second.get()));
+  std::vector<std::vector<PointList>> result;
+  geos.polygons_of(overlap.get(), result);
   return result;
 }
 
-void append_oriented(std::string& out, const BgPolygon& polygon, double& area,
+void append_oriented(std::string& out, const std::vector<PointList>& polygon, double& area,
                      const std::optional<UtmZone>& zone) {
-  std::vector<PointList> rings;
-  rings.reserve(polygon.inners().size() + 1);
-  rings.emplace_back();
-  orient_ring(ring_points(polygon.outer()), true, rings.back());
-  for (const auto& hole : polygon.inners()) {
-    rings.emplace_back();
-    orient_ring(ring_points(hole), false, rings.back());
-  }
+  std::vector<PointList> rings(polygon.size());
+  for (std::size_t k = 0; k < polygon.size(); ++k) orient_ring(polygon[k], k == 0, rings[k]);
   out += '[';
   for (std::size_t i = 0; i < rings.size(); ++i) {
     if (i > 0) out += ',';
@@ -110,9 +78,7 @@ void append_oriented(std::string& out, const BgPolygon& polygon, double& area,
 
   if (zone) {
     // Measured on the library's own rings, projected point by point.
-    std::vector<PointList> projected;
-    projected.push_back(ring_points(polygon.outer()));
-    for (const auto& hole : polygon.inners()) projected.push_back(ring_points(hole));
+    std::vector<PointList> projected = polygon;
     for (PointList& ring : projected)
       for (Point& p : ring) p = utm_project(*zone, p);
     area += polygon_area(projected);
@@ -178,19 +144,9 @@ std::string intersect_text(std::string_view text) {
   if (std::optional<std::string> error = validate_features(pair))
     throw GeomError{std::move(*error)};
 
-  const BgPolygon a = library_polygon(feature_geometry(first), labels[0]);
-  const BgPolygon b = library_polygon(feature_geometry(second), labels[1]);
-  BgMultiPolygon result;
-  if (!a.outer().empty() && !b.outer().empty()) {
-    try {
-      result = intersect_polygons(a, b);
-    } catch (const std::bad_alloc&) {
-      throw;
-    } catch (const std::exception&) {
-      throw GeomError{
-          "Intersection failed — the polygon library could not intersect these Polygons"};
-    }
-  }
+  const std::vector<PointList> a = polygon_rings(feature_geometry(first));
+  const std::vector<PointList> b = polygon_rings(feature_geometry(second));
+  const std::vector<std::vector<PointList>> result = intersect_polygons(a, b);
   if (result.empty()) return "intersection: (empty — no overlap)";
 
   const std::optional<UtmZone> zone = choose_projection(pair);
