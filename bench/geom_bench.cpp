@@ -122,6 +122,12 @@ BENCHMARK_CAPTURE(run_geom, buffer_40000_outline, outline(40000, 10, 50, 1.5) + 
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(run_geom, buffer_5000_points, points(5000) + " 100", "buffer")
     ->Unit(benchmark::kMillisecond);
+// A radius that dwarfs the edges: every piece overlaps thousands of others.
+BENCHMARK_CAPTURE(run_geom, buffer_2000_crowded, polygon(2000, 1000, 1000, 1) + " 1000", "buffer")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run_geom, buffer_40000_crowded, polygon(40000, 1000, 1000, 1000) + " 1000",
+                  "buffer")
+    ->Unit(benchmark::kMillisecond);
 // A radius far beyond what doubles can add to these coordinates: refused.
 BENCHMARK_CAPTURE(
     run_geom, buffer_huge_radius,

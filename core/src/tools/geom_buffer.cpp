@@ -103,208 +103,29 @@ struct Box {
   }
 };
 
-// One rectangle or 32-gon: convex, counter-clockwise, closed.
-struct Piece {
-  PointList ring;
-  Box box;
-  std::vector<double> lengths;  // of the sides, in ring order
-};
-
-Piece make_piece(PointList ring) {
-  Piece piece{std::move(ring), {}, {}};
-  for (const Point& p : piece.ring) piece.box.expand(p);
-  piece.lengths.reserve(piece.ring.size());
-  for (std::size_t k = 0; k + 1 < piece.ring.size(); ++k)
-    piece.lengths.push_back(
-        std::hypot(piece.ring[k + 1].x - piece.ring[k].x, piece.ring[k + 1].y - piece.ring[k].y));
-  return piece;
-}
-
-// Whether `p` lies in the closed convex `piece`.
-bool inside(const Piece& piece, Point p) {
-  if (p.x < piece.box.min_x || p.x > piece.box.max_x || p.y < piece.box.min_y ||
-      p.y > piece.box.max_y)
-    return false;
-  const PointList& v = piece.ring;
-  for (std::size_t k = 0; k + 1 < v.size(); ++k) {
-    const double cross =
-        (v[k + 1].x - v[k].x) * (p.y - v[k].y) - (v[k + 1].y - v[k].y) * (p.x - v[k].x);
-    if (cross < 0) return false;
-  }
-  return true;
-}
-
 // The pieces of one closed ring, in ring order: the circle at each vertex,
 // then the rectangle of width 2r along the edge leaving it. An edge of no
 // length has no rectangle; a vertex that repeats the one before it adds the
 // same circle again, so it is left out.
-void ring_pieces(const PointList& ring, double r, std::vector<Piece>& out) {
+void ring_pieces(const PointList& ring, double r, std::vector<PointList>& out) {
   const std::size_t n = ring.size();
   if (n <= 2) return;
   for (std::size_t k = 0; k + 1 < n; ++k) {
     const Point a = ring[k];
     const Point b = k + 2 == n ? ring[0] : ring[k + 1];
     const Point before = ring[k == 0 ? n - 2 : k - 1];
-    if (k == 0 || before.x != a.x || before.y != a.y) out.push_back(make_piece(circle(a, r, r)));
+    if (k == 0 || before.x != a.x || before.y != a.y) out.push_back(circle(a, r, r));
     const double dx = b.x - a.x;
     const double dy = b.y - a.y;
     const double l2 = dx * dx + dy * dy;
     if (!(l2 > 0)) continue;
     const double l = std::sqrt(l2);
     const Point o{dy / l * r, -dx / l * r};
-    out.push_back(make_piece({{a.x + o.x, a.y + o.y},
-                              {b.x + o.x, b.y + o.y},
-                              {b.x - o.x, b.y - o.y},
-                              {a.x - o.x, a.y - o.y},
-                              {a.x + o.x, a.y + o.y}}));
-  }
-}
-
-// The part of the segment p + t (q - p), 0 <= t <= 1, that lies deep inside
-// the convex `piece` (more than `margin` from each side): an open interval of
-// t, empty when lo >= hi.
-std::pair<double, double> covered_interval(const Piece& piece, Point p, Point q, double margin) {
-  double lo = 0, hi = 1;
-  const PointList& v = piece.ring;
-  for (std::size_t k = 0; k + 1 < v.size() && lo < hi; ++k) {
-    const double ex = v[k + 1].x - v[k].x;
-    const double ey = v[k + 1].y - v[k].y;
-    const double need = margin * piece.lengths[k];
-    if (need == 0) continue;
-    const double f0 = ex * (p.y - v[k].y) - ey * (p.x - v[k].x) - need;
-    const double f1 = ex * (q.y - v[k].y) - ey * (q.x - v[k].x) - need;
-    // f(t) = f0 + t (f1 - f0) must be positive.
-    if (f0 <= 0 && f1 <= 0) return {1, 0};
-    if (f0 > 0 && f1 > 0) continue;
-    const double t = f0 / (f0 - f1);
-    if (f0 > 0)
-      hi = std::min(hi, t);
-    else
-      lo = std::max(lo, t);
-  }
-  return {lo, hi};
-}
-
-bool boxes_meet(const Box& a, const Box& b) {
-  return a.min_x <= b.max_x && b.min_x <= a.max_x && a.min_y <= b.max_y && b.min_y <= a.max_y;
-}
-
-// The boundary of the union of the pieces, as lines: every side of every
-// piece less the stretches that lie deep inside some other piece (a convex
-// piece hides one interval of a side, so what is left is the complement of
-// a union of intervals). Since "deep" means more than `margin` inside, each
-// kept stretch runs on a little past the side that hides the next stretch,
-// so neighbouring stretches cross and GEOS's noding joins them; the short
-// overhangs are dangles that polygonizing drops.
-void union_boundary(const std::vector<Piece>& pieces, double margin,
-                    std::vector<PointList>& lines) {
-  std::vector<std::pair<BgBox, std::size_t>> boxes;
-  boxes.reserve(pieces.size());
-  for (std::size_t i = 0; i < pieces.size(); ++i) {
-    const Box& b = pieces[i].box;
-    boxes.emplace_back(BgBox({b.min_x, b.min_y}, {b.max_x, b.max_y}), i);
-  }
-  const bgi::rtree<std::pair<BgBox, std::size_t>, bgi::rstar<16>> tree(boxes);
-  std::vector<std::size_t> near;
-  std::vector<std::pair<double, double>> hidden;
-  // The piece that last hid a whole side, by the side's place in its piece
-  // (32-gon sides 0 to 31, rectangle sides 32 to 35): where a radius dwarfs
-  // the edges, thousands of pieces overlap, and a side is nearly always
-  // hidden by the piece that hid the same side of the piece before.
-  constexpr std::size_t NONE = std::numeric_limits<std::size_t>::max();
-  std::size_t last_cover[CIRCLE_SIDES + 4];
-  std::fill(std::begin(last_cover), std::end(last_cover), NONE);
-  // Beyond this many neighbours, a side's candidates are read from the tree
-  // one by one, up to the first that hides it whole.
-  constexpr std::size_t CROWD = 64;
-  for (std::size_t i = 0; i < pieces.size(); ++i) {
-    near.clear();
-    bool crowded = false;
-    for (auto it = tree.qbegin(bgi::intersects(boxes[i].first)); it != tree.qend(); ++it) {
-      if (it->second == i) continue;
-      if (near.size() == CROWD) {
-        crowded = true;
-        break;
-      }
-      near.push_back(it->second);
-    }
-    const PointList& v = pieces[i].ring;
-    PointList run;
-    const auto flush = [&] {
-      if (run.size() >= 2) {
-        // Where a stretch ends at a corner of its piece, the boundary goes
-        // on along a side of another piece that starts there only up to
-        // rounding: run both ends on by the margin so that the two cross.
-        const auto extend = [margin](Point& end, Point from) {
-          const double length = std::hypot(end.x - from.x, end.y - from.y);
-          if (!(length > 0)) return;
-          end.x += (end.x - from.x) / length * margin;
-          end.y += (end.y - from.y) / length * margin;
-        };
-        extend(run.front(), run[1]);
-        extend(run.back(), run[run.size() - 2]);
-        lines.push_back(std::move(run));
-      }
-      run.clear();
-    };
-    for (std::size_t k = 0; k + 1 < v.size(); ++k) {
-      const Point p = v[k];
-      const Point q = v[k + 1];
-      if (p.x == q.x && p.y == q.y) continue;
-      std::size_t& cover = last_cover[v.size() == 5 ? CIRCLE_SIDES + k : k % CIRCLE_SIDES];
-      const auto whole = [](const std::pair<double, double>& interval) {
-        return interval.first <= 0 && interval.second >= 1;
-      };
-      if (cover != NONE && cover != i && whole(covered_interval(pieces[cover], p, q, margin)))
-        continue;
-      Box side;
-      side.expand(p);
-      side.expand(q);
-      hidden.clear();
-      const auto hide = [&](std::size_t j) {
-        const auto interval = covered_interval(pieces[j], p, q, margin);
-        if (whole(interval)) {
-          cover = j;
-          return true;
-        }
-        if (interval.first < interval.second) hidden.push_back(interval);
-        return false;
-      };
-      bool hidden_whole = false;
-      if (!crowded) {
-        for (const std::size_t j : near)
-          if (boxes_meet(side, pieces[j].box) && (hidden_whole = hide(j))) break;
-      } else {
-        const BgBox box({side.min_x, side.min_y}, {side.max_x, side.max_y});
-        for (auto it = tree.qbegin(bgi::intersects(box)); it != tree.qend(); ++it)
-          if (it->second != i && (hidden_whole = hide(it->second))) break;
-      }
-      if (hidden_whole) continue;
-      std::sort(hidden.begin(), hidden.end());
-      // Walk the uncovered stretches of [0, 1] in order.
-      double t = 0;
-      const auto point_at = [&](double u) {
-        if (u <= 0) return p;
-        if (u >= 1) return q;
-        return Point{p.x + u * (q.x - p.x), p.y + u * (q.y - p.y)};
-      };
-      const auto keep = [&](double from, double to) {
-        if (!(to > from)) return;
-        const Point a = point_at(from);
-        if (run.empty() || run.back().x != a.x || run.back().y != a.y) {
-          flush();
-          run.push_back(a);
-        }
-        run.push_back(point_at(to));
-      };
-      for (const auto& [lo, hi] : hidden) {
-        if (lo > t) keep(t, lo);
-        t = std::max(t, hi);
-        if (t >= 1) break;
-      }
-      if (t < 1) keep(t, 1);
-    }
-    flush();
+    out.push_back({{a.x + o.x, a.y + o.y},
+                   {b.x + o.x, b.y + o.y},
+                   {b.x - o.x, b.y - o.y},
+                   {a.x - o.x, a.y - o.y},
+                   {a.x + o.x, a.y + o.y}});
   }
 }
 
@@ -418,36 +239,6 @@ void drop_filled_holes(std::vector<PointList>& rings, double r, const Geos& geos
   rings = std::move(kept);
 }
 
-// The pieces by their boxes, for the point queries of the face test.
-class PieceIndex {
- public:
-  explicit PieceIndex(const std::vector<Piece>& pieces) : pieces_(pieces) {
-    std::vector<std::pair<BgBox, std::size_t>> boxes;
-    boxes.reserve(pieces.size());
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-      const Box& b = pieces[i].box;
-      boxes.emplace_back(BgBox({b.min_x, b.min_y}, {b.max_x, b.max_y}), i);
-    }
-    tree_ = Tree(boxes);
-  }
-  [[nodiscard]] bool covers(Point p) const {
-    for (auto it = tree_.qbegin(bgi::intersects(BgBox({p.x, p.y}, {p.x, p.y}))); it != tree_.qend();
-         ++it)
-      if (inside(pieces_[it->second], p)) return true;
-    return false;
-  }
-
- private:
-  using Tree = bgi::rtree<std::pair<BgBox, std::size_t>, bgi::rstar<16>>;
-  const std::vector<Piece>& pieces_;
-  Tree tree_;
-};
-
-struct PreparedDeleter {
-  GEOSContextHandle_t handle;
-  void operator()(const GEOSPreparedGeometry* g) const { GEOSPreparedGeom_destroy_r(handle, g); }
-};
-
 // The largest coordinate magnitude and the larger side of the rings' box.
 struct Extent {
   double size = 0;
@@ -476,13 +267,13 @@ bool band_resolves(const Extent& extent, double r) {
 // self-touching ring keeps its lobes and a spike adds nothing) united with one
 // rectangle per edge and one 32-gon per vertex of every ring, holes included.
 //
-// Uniting tens of thousands of pieces one with another is slow however it is
-// ordered, so the union is built from its boundary instead: the sides of the
-// pieces that can bound it are noded into one planar arrangement by GEOS, and
-// each face of that arrangement is kept when a point inside it lies in some
-// piece or in the polygon. Every face lies wholly inside or wholly outside the
-// union (the union's boundary is made of kept sides), so the kept faces,
-// merged, are the union exactly.
+// GEOS unites them in one unary union: pieces grouped by an STR tree are
+// united pairwise up the tree, so a piece deep inside others is gone early,
+// and the overlay falls back on snapping where floating point cannot decide.
+// Building the union from the uncovered sides of the pieces instead (noding
+// them and keeping the faces some piece covers) gives the same region, but
+// measured slower on long rings and many times slower where the radius dwarfs
+// the edges, since then every side meets thousands of pieces.
 std::vector<std::vector<PointList>> buffer_polygon(std::vector<PointList> rings, double r) {
   for (PointList& ring : rings)
     if (!ring.empty() && (ring.front().x != ring.back().x || ring.front().y != ring.back().y))
@@ -495,49 +286,17 @@ std::vector<std::vector<PointList>> buffer_polygon(std::vector<PointList> rings,
   Geos geos;
   geos.failure = "Buffer failed — the polygon library could not merge the pieces";
   drop_filled_holes(rings, r, geos);
-  std::vector<Piece> pieces;
-  std::vector<PointList> lines;
-  // Deep enough to stay clear of the rounding of coordinates and of the
-  // radius; far below anything the answer's precision shows.
-  const double margin = 1e-9 * r + 1e-13 * extent.magnitude;
+  std::vector<PointList> pieces;
   for (const PointList& ring : rings) ring_pieces(ring, r, pieces);
   if (pieces.empty()) return {};
-  union_boundary(pieces, margin, lines);
-
   std::vector<Geos::Owned> parts;
-  parts.reserve(lines.size());
-  for (const PointList& line : lines) parts.push_back(geos.line(line.data(), line.size()));
-  const Geos::Owned linework = geos.collection(GEOS_MULTILINESTRING, std::move(parts));
-  const Geos::Owned noded = geos.own(GEOSUnaryUnion_r(geos.handle(), linework.get()));
-  const GEOSGeometry* input = noded.get();
-  const Geos::Owned faces = geos.own(GEOSPolygonize_r(geos.handle(), &input, 1));
-
-  const PieceIndex index(pieces);
+  parts.reserve(pieces.size() + 1);
+  for (const PointList& piece : pieces) parts.push_back(geos.polygon({piece}));
   // The polygon's own area, read as make-valid reads it (see intersect).
-  const Geos::Owned area = geos.own(GEOSMakeValid_r(geos.handle(), geos.polygon(rings).get()));
-  const std::unique_ptr<const GEOSPreparedGeometry, PreparedDeleter> prepared(
-      GEOSPrepare_r(geos.handle(), area.get()), PreparedDeleter{geos.handle()});
-  if (!prepared) throw GeomError{geos.failure};
-  const auto in_area = [&](Point p) {
-    const Geos::Owned point = geos.own(GEOSGeom_createPointFromXY_r(geos.handle(), p.x, p.y));
-    return GEOSPreparedContains_r(geos.handle(), prepared.get(), point.get()) == 1;
-  };
-  std::vector<Geos::Owned> kept;
-  const int count = GEOSGetNumGeometries_r(geos.handle(), faces.get());
-  for (int i = 0; i < count; ++i) {
-    const GEOSGeometry* face = GEOSGetGeometryN_r(geos.handle(), faces.get(), i);
-    const Geos::Owned inner = geos.own(GEOSPointOnSurface_r(geos.handle(), face));
-    Point p;
-    if (GEOSGeomGetX_r(geos.handle(), inner.get(), &p.x) == 0 ||
-        GEOSGeomGetY_r(geos.handle(), inner.get(), &p.y) == 0)
-      continue;
-    if (index.covers(p) || in_area(p))
-      kept.push_back(geos.own(GEOSGeom_clone_r(geos.handle(), face)));
-  }
+  parts.push_back(geos.own(GEOSMakeValid_r(geos.handle(), geos.polygon(rings).get())));
+  const Geos::Owned all = geos.collection(GEOS_GEOMETRYCOLLECTION, std::move(parts));
+  const Geos::Owned merged = geos.own(GEOSUnaryUnion_r(geos.handle(), all.get()));
   std::vector<std::vector<PointList>> result;
-  if (kept.empty()) return result;
-  const Geos::Owned cover = geos.collection(GEOS_GEOMETRYCOLLECTION, std::move(kept));
-  const Geos::Owned merged = geos.own(GEOSCoverageUnion_r(geos.handle(), cover.get()));
   geos.polygons_of(merged.get(), result);
   // Counter-clockwise exteriors and clockwise holes, as GeoJSON wants them.
   for (std::vector<PointList>& polygon : result)
