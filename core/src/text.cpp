@@ -135,21 +135,15 @@ std::size_t append_words(std::string& out, std::string_view s, std::string_view 
 }  // namespace
 
 void skip_white_space(std::string_view s, std::size_t& pos) {
-  while (pos < s.size()) {
-    std::size_t next = pos;
-    if (!is_white_space(next_code_point(s, next))) return;
-    pos = next;
-  }
+  for (std::size_t n; pos < s.size() && (n = white_space_length(s, pos)) != 0;) pos += n;
 }
 
 std::string_view next_token(std::string_view s, std::size_t& pos) {
   skip_white_space(s, pos);
   const std::size_t start = pos;
-  while (pos < s.size()) {
-    std::size_t next = pos;
-    if (is_white_space(next_code_point(s, next))) break;
-    pos = next;
-  }
+  // Byte by byte: only an ASCII byte or a lead byte can start White_Space, and
+  // only those are decoded.
+  while (pos < s.size() && white_space_length(s, pos) == 0) ++pos;
   return s.substr(start, pos - start);
 }
 
