@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <set>
+#include <string>
 
 #include "pelloriand/tool.h"
 #include "tools/entries.h"
@@ -30,6 +33,28 @@ TEST(Dispatch, EveryTableRowRuns) {
     EXPECT_FALSE(result.text().starts_with("Unknown tool")) << row.id << ": " << result.text();
   }
   EXPECT_EQ(ids.size(), TOOL_COUNT);
+}
+
+// The file column of the rows is what a maintainer follows to a tool's code,
+// so each file must define the row's entry.
+TEST(Dispatch, EveryRowNamesTheFileThatDefinesItsTool) {
+  struct Row {
+    std::string_view entry;
+    std::string_view file;
+  };
+#define PELLORIAND_TOOL_ROW(kind, id, label, entry, file) Row{#entry, file},
+  constexpr Row ROWS[] = {
+#include "pelloriand/tool_rows.def"
+  };
+#undef PELLORIAND_TOOL_ROW
+  static_assert(std::size(ROWS) == TOOL_COUNT);
+  for (const Row& row : ROWS) {
+    std::ifstream in(std::string(PELLORIAND_CORE_SOURCE_DIR "/") + std::string(row.file));
+    ASSERT_TRUE(in) << row.file;
+    const std::string source{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_NE(source.find("\nToolResult " + std::string(row.entry) + "("), std::string::npos)
+        << row.entry << " is not defined in " << row.file;
+  }
 }
 
 TEST(Dispatch, FindTargetIsExactAndOptional) {

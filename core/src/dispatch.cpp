@@ -26,36 +26,12 @@ constexpr ToolEntry with_options(std::string_view id, std::string_view label,
 
 using namespace tools;
 
+// The rows, with the file that holds each tool, are in pelloriand/tool_rows.def.
+#define PELLORIAND_TOOL_ROW(kind, id, label, entry, file) kind(id, label, entry),
 constexpr std::array<ToolEntry, TOOL_COUNT> TOOL_TABLE{
-    plain("math", "Math", math_tool),
-    plain("unit", "Unit", unit_tool),
-    plain("base64", "Base64", base64_tool),
-    plain("slug", "Slugify", slug_tool),
-    with_options("case", "Case", case_tool),
-    plain("base", "Number base", base_tool),
-    plain("url", "URL", url_tool),
-    plain("html", "HTML", html_tool),
-    plain("uuid", "UUID", uuid_tool),
-    plain("timestamp", "Timestamp", timestamp_tool),
-    plain("color", "Color", color_tool),
-    with_options("phone", "Phone", phone_tool),
-    plain("thermo", "Thermo", thermo_tool),
-    plain("dms", "DMS", dms_tool),
-    plain("utm", "UTM", utm_tool),
-    plain("mercator", "Web Mercator", mercator_tool),
-    plain("geodesic", "Geodesic", geodesic_tool),
-    plain("mgrs", "MGRS", mgrs_tool),
-    plain("geohash", "Geohash", geohash_tool),
-    plain("pluscode", "Plus code", pluscode_tool),
-    with_options("charset", "Charset", charset_tool),
-    with_options("format", "Format", format_tool),
-    with_options("chinese", "Chinese", chinese_tool),
-    with_options("pinyin", "Pinyin", pinyin_tool),
-    plain("romaji", "Romaji", romaji_tool),
-    plain("calendar", "Calendar", calendar_tool),
-    with_options("geom", "Geom", geom_tool),
-    plain("crs", "CRS", crs_tool),
+#include "pelloriand/tool_rows.def"
 };
+#undef PELLORIAND_TOOL_ROW
 
 namespace {
 

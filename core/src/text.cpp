@@ -135,21 +135,15 @@ std::size_t append_words(std::string& out, std::string_view s, std::string_view 
 }  // namespace
 
 void skip_white_space(std::string_view s, std::size_t& pos) {
-  while (pos < s.size()) {
-    std::size_t next = pos;
-    if (!is_white_space(next_code_point(s, next))) return;
-    pos = next;
-  }
+  for (std::size_t n; pos < s.size() && (n = white_space_length(s, pos)) != 0;) pos += n;
 }
 
 std::string_view next_token(std::string_view s, std::size_t& pos) {
   skip_white_space(s, pos);
   const std::size_t start = pos;
-  while (pos < s.size()) {
-    std::size_t next = pos;
-    if (is_white_space(next_code_point(s, next))) break;
-    pos = next;
-  }
+  // Byte by byte: only an ASCII byte or a lead byte can start White_Space, and
+  // only those are decoded.
+  while (pos < s.size() && white_space_length(s, pos) == 0) ++pos;
   return s.substr(start, pos - start);
 }
 
@@ -224,6 +218,55 @@ bool is_valid_utf8(std::string_view bytes) {
   return true;
 }
 
+void append_debug_quoted(std::string& out, std::string_view s) {
+  // The braced escape of a control character: \u{1}, \u{85}.
+  const auto append_braced = [&out](unsigned c) {
+    static constexpr char HEX[] = "0123456789abcdef";
+    out.append("\\u{");
+    if (c >= 0x10) out.push_back(HEX[c >> 4]);
+    out.push_back(HEX[c & 0xF]);
+    out.push_back('}');
+  };
+  out.push_back('"');
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char ch = s[i];
+    const auto c = static_cast<unsigned char>(ch);
+    // The C1 controls, U+0080 to U+009F, are 0xC2 and a second byte of the
+    // same value.
+    if (c == 0xC2 && i + 1 < s.size() && (static_cast<unsigned char>(s[i + 1]) & 0xE0) == 0x80) {
+      append_braced(static_cast<unsigned char>(s[++i]));
+      continue;
+    }
+    switch (ch) {
+      case '"':
+        out.append("\\\"");
+        break;
+      case '\\':
+        out.append("\\\\");
+        break;
+      case '\n':
+        out.append("\\n");
+        break;
+      case '\r':
+        out.append("\\r");
+        break;
+      case '\t':
+        out.append("\\t");
+        break;
+      case '\0':
+        out.append("\\0");
+        break;
+      default:
+        if (c < 0x20 || c == 0x7F) {
+          append_braced(c);
+        } else {
+          out.push_back(ch);
+        }
+    }
+  }
+  out.push_back('"');
+}
+
 std::string to_upper(std::string_view s) {
   return map_case(s, ucasemap_utf8ToUpper);
 }
@@ -236,7 +279,7 @@ void append_upper(std::string& out, std::string_view s) {
     append_mapped(out, s, ucasemap_utf8ToUpper);
     return;
   }
-  for (char c : s) out.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+  for (char c : s) out.push_back(ascii_upper(c));
 }
 
 void append_lower(std::string& out, std::string_view s) {
@@ -244,7 +287,7 @@ void append_lower(std::string& out, std::string_view s) {
     append_mapped(out, s, ucasemap_utf8ToLower);
     return;
   }
-  for (char c : s) out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+  for (char c : s) out.push_back(ascii_lower(c));
 }
 
 bool next_lower_word(std::string_view s, std::size_t& pos, std::string& word) {

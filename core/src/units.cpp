@@ -377,28 +377,15 @@ ToolResult unit_tool(std::string_view input) {
   std::string_view tokens[2];
   std::size_t count = 0;
   std::string to;
-  auto take = [&](std::string_view token) {
+  std::size_t pos = 0;
+  for (std::string_view token; !(token = text::next_token(input, pos)).empty(); ++count) {
     if (count < 2) {
       tokens[count] = token;
     } else {
       if (count > 2) to.push_back(' ');
       to.append(token);
     }
-    ++count;
-  };
-  constexpr std::size_t NONE = std::string_view::npos;
-  std::size_t start = NONE;
-  std::size_t pos = 0;
-  while (pos < input.size()) {
-    const std::size_t here = pos;
-    if (!text::is_white_space(text::next_code_point(input, pos))) {
-      if (start == NONE) start = here;
-    } else if (start != NONE) {
-      take(input.substr(start, here - start));
-      start = NONE;
-    }
   }
-  if (start != NONE) take(input.substr(start));
   if (count < 3) return ToolResult::error(std::string(USAGE));
 
   const std::optional<double> v = number::parse_number(tokens[0]);

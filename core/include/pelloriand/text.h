@@ -1,5 +1,6 @@
 // The text helpers the HTTP layer shares with the tools: UTF-8 validation,
-// walking and writing, ASCII digits and case, and unsigned decimal numbers.
+// walking and writing, quoting for messages, ASCII digits and case, and
+// unsigned decimal numbers.
 // Text is UTF-8 in std::string / std::string_view throughout.
 #pragma once
 
@@ -64,6 +65,17 @@ namespace pelloriand::text {
 //
 // Appends the UTF-8 bytes of `c` (which must be a scalar value) to `out`.
 void append_utf8(std::string& out, char32_t c);
+
+// append_debug_quoted
+//
+// Appends `s` to `out` as a quoted string for messages and inspection text:
+// between double quotes, with \" \\ \n \r \t \0 for those characters and a
+// braced hexadecimal escape for every other control character (C0, DEL and
+// C1). Other bytes, UTF-8 sequences included, are copied unchanged.
+//
+// Example (the text shown as it reads, not as a C++ literal):
+//   a"b, U+0001, U+0085, é  appends  "a\"b\u{1}\u{85}é"
+void append_debug_quoted(std::string& out, std::string_view s);
 
 // is_digit
 //

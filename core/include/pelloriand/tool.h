@@ -65,11 +65,20 @@ struct ToolEntry {
 
 // TOOL_TABLE
 //
-// Every tool, in the order a menu lists them; the only place a tool is named.
+// Every tool, in the order a menu lists them. Its rows are written once, in
+// pelloriand/tool_rows.def, which also names the source file of each tool;
+// TOOL_COUNT is their number.
 //
 // Example:
 //   TOOL_TABLE[0].id == "math";  TOOL_TABLE[5].label == "Number base"
-inline constexpr std::size_t TOOL_COUNT = 28;
+namespace detail {
+#define PELLORIAND_TOOL_ROW(kind, id, label, entry, file) id,
+inline constexpr std::string_view TOOL_IDS[] = {
+#include "pelloriand/tool_rows.def"
+};
+#undef PELLORIAND_TOOL_ROW
+}  // namespace detail
+inline constexpr std::size_t TOOL_COUNT = std::size(detail::TOOL_IDS);
 extern const std::array<ToolEntry, TOOL_COUNT> TOOL_TABLE;
 
 // find_tool

@@ -1,6 +1,6 @@
-// Entry functions of the 28 tools, as the tool table names them, and the
-// option lookup the seven that read "target" share. Each entry is defined in
-// its family's source file.
+// Entry functions of the tools, as the tool table names them, and the option
+// lookup the ones that read "target" share. Each entry is defined in its
+// family's source file.
 #pragma once
 
 #include <optional>
@@ -23,33 +23,13 @@ namespace pelloriand {
 
 namespace pelloriand::tools {
 
-ToolResult math_tool(std::string_view input);
-ToolResult unit_tool(std::string_view input);
-ToolResult base64_tool(std::string_view input);
-ToolResult slug_tool(std::string_view input);
-ToolResult case_tool(std::string_view input, const ToolOptions* options);
-ToolResult base_tool(std::string_view input);
-ToolResult url_tool(std::string_view input);
-ToolResult html_tool(std::string_view input);
-ToolResult uuid_tool(std::string_view input);
-ToolResult timestamp_tool(std::string_view input);
-ToolResult color_tool(std::string_view input);
-ToolResult phone_tool(std::string_view input, const ToolOptions* options);
-ToolResult thermo_tool(std::string_view input);
-ToolResult dms_tool(std::string_view input);
-ToolResult utm_tool(std::string_view input);
-ToolResult mercator_tool(std::string_view input);
-ToolResult geodesic_tool(std::string_view input);
-ToolResult mgrs_tool(std::string_view input);
-ToolResult geohash_tool(std::string_view input);
-ToolResult pluscode_tool(std::string_view input);
-ToolResult charset_tool(std::string_view input, const ToolOptions* options);
-ToolResult format_tool(std::string_view input, const ToolOptions* options);
-ToolResult chinese_tool(std::string_view input, const ToolOptions* options);
-ToolResult pinyin_tool(std::string_view input, const ToolOptions* options);
-ToolResult romaji_tool(std::string_view input);
-ToolResult calendar_tool(std::string_view input);
-ToolResult geom_tool(std::string_view input, const ToolOptions* options);
-ToolResult crs_tool(std::string_view input);
+// The entry functions, one per row of pelloriand/tool_rows.def, declared from
+// the rows themselves: a row's kind names its signature, and its file column
+// names the source file that defines it.
+using plain_entry = ToolResult(std::string_view input);
+using with_options_entry = ToolResult(std::string_view input, const ToolOptions* options);
+#define PELLORIAND_TOOL_ROW(kind, id, label, entry, file) kind##_entry entry;
+#include "pelloriand/tool_rows.def"
+#undef PELLORIAND_TOOL_ROW
 
 }  // namespace pelloriand::tools

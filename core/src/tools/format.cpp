@@ -69,13 +69,10 @@ void append_js_text(const JsonValue& value, std::string& out) {
       out.append(value.get_bool() ? "true" : "false");
       break;
     case boost::json::kind::int64:
-      number::append_shortest(out, static_cast<double>(value.get_int64()));
-      break;
     case boost::json::kind::uint64:
-      number::append_shortest(out, static_cast<double>(value.get_uint64()));
-      break;
     case boost::json::kind::double_:
-      number::append_shortest(out, value.get_double());
+      // Integers too print as the double they convert to.
+      number::append_shortest(out, value.to_number<double>());
       break;
     case boost::json::kind::string:
       out.append(value.get_string());

@@ -311,67 +311,17 @@ YamlNode type_scalar(const fy_event_scalar_data& sc, std::string_view text) {
   return type_plain(s);
 }
 
-// The braced escape of a control character: \u{1}, \u{85}.
-void append_braced_escape(unsigned c, std::string& out) {
-  static constexpr char HEX[] = "0123456789abcdef";
-  out.append("\\u{");
-  if (c >= 0x10) out.push_back(HEX[c >> 4]);
-  out.push_back(HEX[c & 0xF]);
-  out.push_back('}');
-}
-
-void append_debug_string(std::string_view s, std::string& out) {
-  out.push_back('"');
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    const char ch = s[i];
-    const auto c = static_cast<unsigned char>(ch);
-    // The C1 controls (U+0080 to U+009F, two bytes from 0xC2) are control
-    // characters too.
-    if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
-      append_braced_escape(static_cast<unsigned char>(s[++i]), out);
-      continue;
-    }
-    switch (c) {
-      case '"':
-        out.append("\\\"");
-        break;
-      case '\\':
-        out.append("\\\\");
-        break;
-      case '\n':
-        out.append("\\n");
-        break;
-      case '\r':
-        out.append("\\r");
-        break;
-      case '\t':
-        out.append("\\t");
-        break;
-      case 0:
-        out.append("\\0");
-        break;
-      default:
-        if (c < 0x20 || c == 0x7F) {
-          append_braced_escape(c, out);
-        } else {
-          out.push_back(ch);
-        }
-    }
-  }
-  out.push_back('"');
-}
-
 void append_inspection(const YamlNode& node, std::string& out);
 
 void append_item(const YamlNode& node, std::string& out) {
   switch (node.kind) {
     case Kind::Real:
       out.append("Real(");
-      append_debug_string(node.text, out);
+      text::append_debug_quoted(out, node.text);
       break;
     case Kind::String:
       out.append("String(");
-      append_debug_string(node.text, out);
+      text::append_debug_quoted(out, node.text);
       break;
     case Kind::Integer:
       out.append("Integer(").append(std::to_string(node.integer));
@@ -751,10 +701,8 @@ bool needs_quotes(std::string_view s) {
   if (is_decimal(s)) return true;  // integers included
   std::string_view word = s;
   if (word.front() == '+' || word.front() == '-') word.remove_prefix(1);
-  if (word.size() == 3 || word.size() == 8) {
-    std::string lower(word);
-    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    if (lower == "inf" || lower == "infinity" || lower == "nan") return true;
+  for (std::string_view special : {"inf", "infinity", "nan"}) {
+    if (text::ascii_iequals(word, special)) return true;
   }
   // Our own reader types "0o17", "++1" and "+.inf" as numbers; left plain they
   // would come back as numbers, so they are quoted too.

@@ -94,10 +94,7 @@ ToolResult uuid_tool(std::string_view input) {
   const std::optional<std::string> c = read_groups(s);
   if (!c) return ToolResult::error("Not a valid UUID");
 
-  std::string upper = *c;
-  for (char& ch : upper) {
-    if (ch >= 'a' && ch <= 'f') ch = static_cast<char>(ch - 'a' + 'A');
-  }
+  const std::string upper = text::to_ascii_upper(*c);
   std::string hex;
   for (char ch : *c) {
     if (ch != '-') hex.push_back(ch);
