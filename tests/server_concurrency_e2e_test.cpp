@@ -137,7 +137,7 @@ TEST(Memory, ParallelLargeRequestsUnderAddressSpaceLimit) {
   GTEST_SKIP() << "sanitizer runtimes need more address space than the limit";
 #endif
   const int port = free_port();
-  Server s(env_with_threads(port, 8), true, 650117120);
+  Server s(env_with_threads(port, 8), true, 600 * 1024 * 1024);
   ASSERT_TRUE(s.running()) << s.read_stderr();
   std::string input(2 * 1024 * 1024 - 64, 'a');
   const std::string large = post(R"({"tool":"base64","input":")" + input + "\"}");
