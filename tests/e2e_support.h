@@ -245,11 +245,14 @@ inline std::string post(const std::string& body, const std::string& type = "appl
   return r + "content-length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-// ThreadSanitizer slows the geometry code by well over ten times, and the
-// tests' deadlines are per answer: heavy requests shrink to match, which
-// keeps them heavy beside the small requests they are tested with.
+// ThreadSanitizer slows the geometry code by well over ten times and
+// AddressSanitizer by several, and the tests' deadlines are per answer:
+// heavy requests shrink to match, which keeps them heavy beside the small
+// requests they are tested with.
 #if defined(__SANITIZE_THREAD__)
 inline constexpr int HEAVY_SCALE = 10;
+#elif defined(__SANITIZE_ADDRESS__)
+inline constexpr int HEAVY_SCALE = 4;
 #else
 inline constexpr int HEAVY_SCALE = 1;
 #endif

@@ -166,4 +166,19 @@ TEST(Memory, ParallelLargeRequestsUnderAddressSpaceLimit) {
   EXPECT_TRUE(s.running());
 }
 
+// Threads the system will not start end start-up before the listener is
+// bound: no banner, status 101 and the cause. 400 threads' stacks do not fit
+// in 600 MiB of address space.
+TEST(Memory, ThreadsThatCannotStartEndStartUpBeforeTheBanner) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "sanitizer runtimes need more address space than the limit";
+#endif
+  const int port = free_port();
+  Server s(env_with_threads(port, 200), false, 600 * 1024 * 1024);
+  EXPECT_EQ(s.exit_status(), std::optional<int>(101));
+  EXPECT_EQ(s.read_stderr().rfind("failed to build tokio runtime: ", 0), 0u);
+  EXPECT_EQ(s.stdout_until("\n"), "");
+  EXPECT_EQ(connect_to(port), -1);
+}
+
 }  // namespace

@@ -29,7 +29,6 @@
 #include <exception>
 #include <memory>
 #include <new>
-#include <optional>
 #include <span>
 #include <system_error>
 #include <thread>
@@ -510,14 +509,17 @@ void run_server(std::string host, std::uint16_t port, unsigned worker_threads, T
   // their io_context, held open by a work guard; the pool's, on its queue.
   std::vector<std::unique_ptr<asio::io_context>> contexts;
   std::vector<asio::executor_work_guard<Executor>> guards;
-  std::optional<Pool> pool;
+  // The pool starts with no thread of its own and its threads join it: a
+  // pool that starts its own and fails at one of them waits, in its
+  // constructor, for the ones already started, which never end.
+  Pool pool(0);
   std::vector<std::thread> threads;
   try {
     for (unsigned i = 0; i < worker_threads; ++i) {
       contexts.push_back(std::make_unique<asio::io_context>(1));
       guards.push_back(asio::make_work_guard(contexts.back()->get_executor()));
     }
-    pool.emplace(worker_threads);
+    for (unsigned i = 0; i < worker_threads; ++i) threads.emplace_back([&pool] { pool.attach(); });
     // The calling thread runs the first context.
     for (unsigned i = 1; i < worker_threads; ++i) {
       threads.emplace_back([&context = *contexts[i]] { run_io(context); });
@@ -531,7 +533,7 @@ void run_server(std::string host, std::uint16_t port, unsigned worker_threads, T
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &bound_len);
   Acceptor acceptor(contexts[0]->get_executor(),
                     bound.ss_family == AF_INET6 ? tcp::v6() : tcp::v4(), fd);
-  start_accepting(acceptor, contexts, filter, *pool);
+  start_accepting(acceptor, contexts, filter, pool);
   log::event(log::Level::info, "pelloriand_server",
              fmt::format("Pelloriand API listening on http://{} (localhost only)", address));
   run_io(*contexts[0]);
