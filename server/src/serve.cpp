@@ -491,6 +491,20 @@ void run_io(asio::io_context& context) {
   }
 }
 
+// A compute thread's loop. The tool calls' own exceptions go back to their
+// connections (on_pool); one from handing a result back costs that
+// connection, and the thread takes the next call.
+void run_compute(Pool& pool) {
+  for (;;) {
+    try {
+      pool.attach();
+      return;
+    } catch (const std::exception& e) {
+      log_failure("connection error", e.what());
+    }
+  }
+}
+
 }  // namespace
 
 void run_server(std::string host, std::uint16_t port, unsigned worker_threads, ToolFilter filter) {
@@ -519,7 +533,8 @@ void run_server(std::string host, std::uint16_t port, unsigned worker_threads, T
       contexts.push_back(std::make_unique<asio::io_context>(1));
       guards.push_back(asio::make_work_guard(contexts.back()->get_executor()));
     }
-    for (unsigned i = 0; i < worker_threads; ++i) threads.emplace_back([&pool] { pool.attach(); });
+    for (unsigned i = 0; i < worker_threads; ++i)
+      threads.emplace_back([&pool] { run_compute(pool); });
     // The calling thread runs the first context.
     for (unsigned i = 1; i < worker_threads; ++i) {
       threads.emplace_back([&context = *contexts[i]] { run_io(context); });
