@@ -5,6 +5,7 @@ BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR     ?= build-fuzz
 CLANG_DIR    ?= build-clang
+TSAN_DIR     ?= build-tsan
 FUZZ_SECONDS ?= 300
 JOBS         ?= $(shell nproc)
 CMAKE_FLAGS  ?=
@@ -12,7 +13,7 @@ CMAKE_FLAGS  ?=
 CONFIGURE = cmake -S . -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 CTEST     = ctest --output-on-failure --no-tests=error -j $(JOBS) --test-dir
 
-.PHONY: all deps test-deps build run test clang-test format-check sanitize bench fuzz-build fuzz \
+.PHONY: all deps test-deps build run test clang-test format-check sanitize tsan bench fuzz-build fuzz \
         fuzz-smoke clean
 
 all: build
@@ -54,6 +55,13 @@ sanitize: test-deps
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  $(CTEST) $(SANITIZE_DIR)
 
+# The server and its end-to-end concurrency tests under ThreadSanitizer: the
+# I/O threads, the compute pool and the hand-overs between them.
+tsan: test-deps
+	$(CONFIGURE) -B $(TSAN_DIR) -DPELLORIAND_TSAN=ON
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target server_concurrency_e2e_test server_e2e_test
+	TSAN_OPTIONS=halt_on_error=1:exitcode=66 $(CTEST) $(TSAN_DIR) -R '^(Stalls|Concurrency)\.'
+
 bench: build
 	./$(BUILD_DIR)/bench/pelloriand-bench $(BENCH_ARGS)
 
@@ -72,4 +80,4 @@ fuzz-smoke:
 	$(MAKE) fuzz FUZZ_SECONDS=60
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(CLANG_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(CLANG_DIR) $(TSAN_DIR)

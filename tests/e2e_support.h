@@ -9,11 +9,14 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <optional>
@@ -21,6 +24,8 @@
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include "json.h"
 
 namespace e2e {
 
@@ -84,7 +89,8 @@ inline std::optional<std::string> read_to_close(int fd, std::string text = {}) {
 // One server process with its output pipes; killed when the test ends.
 class Server {
  public:
-  explicit Server(Env env, bool wait_for_banner = true) {
+  // `address_space`: when not 0, the child's RLIMIT_AS in bytes.
+  explicit Server(Env env, bool wait_for_banner = true, rlim_t address_space = 0) {
     int out[2], err[2];
     EXPECT_EQ(::pipe(out), 0);
     EXPECT_EQ(::pipe(err), 0);
@@ -92,8 +98,18 @@ class Server {
     if (pid_ == 0) {
       ::dup2(out[1], 1);
       ::dup2(err[1], 2);
+      if (address_space != 0) {
+        const rlimit limit{address_space, address_space};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(126);
+      }
       std::vector<std::string> pairs;
       for (auto& [k, v] : env) pairs.push_back(k + "=" + v);
+      // A sanitizer build's server reports, and stops, as the test run says.
+      for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && env.count(name) == 0)
+          pairs.push_back(std::string(name) + "=" + value);
+      }
       std::vector<char*> envp;
       for (auto& p : pairs) envp.push_back(p.data());
       envp.push_back(nullptr);
@@ -129,6 +145,12 @@ class Server {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return std::nullopt;
+  }
+  // Whether the process is still there, asked without waiting.
+  bool running() {
+    int status = 0;
+    if (exited_ || ::waitpid(pid_, &status, WNOHANG) == pid_) exited_ = true;
+    return !exited_;
   }
   // All the standard error of a server that has exited.
   std::string read_stderr() { return read_until(err_, never, EVENT_DEADLINE); }
@@ -221,6 +243,34 @@ inline std::string post(const std::string& body, const std::string& type = "appl
   std::string r = "POST /v1/convert HTTP/1.1\r\nhost: x\r\n";
   if (!type.empty()) r += "content-type: " + type + "\r\n";
   return r + "content-length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// ThreadSanitizer slows the geometry code by well over ten times and
+// AddressSanitizer by several, and the tests' deadlines are per answer:
+// heavy requests shrink to match, which keeps them heavy beside the small
+// requests they are tested with.
+#if defined(__SANITIZE_THREAD__)
+inline constexpr int HEAVY_SCALE = 10;
+#elif defined(__SANITIZE_ADDRESS__)
+inline constexpr int HEAVY_SCALE = 4;
+#else
+inline constexpr int HEAVY_SCALE = 1;
+#endif
+
+// POST /v1/convert buffering an ellipse of `vertices` vertices (divided by
+// HEAVY_SCALE) by 5 units.
+inline std::string buffer_request(int vertices) {
+  vertices /= HEAVY_SCALE;
+  std::string polygon = R"({"type":"Polygon","coordinates":[[)";
+  for (int i = 0; i <= vertices; ++i) {
+    const double t = 2 * 3.141592653589793 * (i % vertices) / vertices;
+    polygon += (i > 0 ? ",[" : "[") + std::to_string(1000 + 500 * std::cos(t)) + "," +
+               std::to_string(1000 + 300 * std::sin(t)) + "]";
+  }
+  std::string body = R"({"tool":"geom","options":{"target":"buffer"},"input":)";
+  pelloriand::json::write_json_string(polygon + "]]} 5", body);
+  body += "}";
+  return post(body);
 }
 
 }  // namespace e2e

@@ -351,20 +351,6 @@ TEST_F(Running, IdleConnectionIsClosed) {
   ::close(fd);
 }
 
-// POST /v1/convert buffering an ellipse of `vertices` vertices by 5 units.
-std::string buffer_request(int vertices) {
-  std::string polygon = R"({"type":"Polygon","coordinates":[[)";
-  for (int i = 0; i <= vertices; ++i) {
-    const double t = 2 * 3.141592653589793 * (i % vertices) / vertices;
-    polygon += (i > 0 ? ",[" : "[") + std::to_string(1000 + 500 * std::cos(t)) + "," +
-               std::to_string(1000 + 300 * std::sin(t)) + "]";
-  }
-  std::string body = R"({"tool":"geom","options":{"target":"buffer"},"input":)";
-  pelloriand::json::write_json_string(polygon + "]]} 5", body);
-  body += "}";
-  return post(body);
-}
-
 // A tool that runs long keeps one worker busy, not the clients that arrive
 // meanwhile. With two workers, one connection sends two heavy requests; once
 // the first is answered the second is running, and every client that

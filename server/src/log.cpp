@@ -363,8 +363,13 @@ void event(Level level, std::string_view target, std::string_view message,
 void fatal(std::string_view message, std::string_view cause, int status) {
   std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(message.size()), message.data(),
                static_cast<int>(cause.size()), cause.data());
+  // Other threads may still be running: std::exit would run the static
+  // destructors (the logger's, the formatters') under them, so what is
+  // written is flushed here and the process ends without them.
+  if (const Installed& state = installed(); state.logger) state.logger->flush();
   std::fflush(stdout);
-  std::exit(status);
+  std::fflush(stderr);
+  std::_Exit(status);
 }
 
 }  // namespace pelloriand::log

@@ -1,7 +1,11 @@
 // Connections: Beast reads the header into our own parser (no allocation per
 // request once a connection's buffers have grown), the router answers, and the
-// answer bytes go out in one write. Connections are dealt to the workers
-// (workers.h), each a coroutine on its worker's io_context.
+// answer bytes go out in one write. Each I/O thread runs an io_context of its
+// own; connections are dealt to them in turn, each a coroutine on one context,
+// so a connection's steps never run on two threads at once and need no strand.
+// Tool calls that may run long go to a fixed compute pool (may_run_long), so
+// that an I/O thread never sits in one while its other connections, or the
+// listener, wait.
 //
 // Limits chosen for a localhost developer service:
 //   header 32 KiB (431 and close beyond), body 2 MiB (413);
@@ -22,13 +26,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <memory>
+#include <new>
+#include <span>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "listen.h"
 #include "log.h"
-#include "workers.h"
 
 namespace pelloriand::server {
 namespace {
@@ -60,6 +67,13 @@ using Stream = beast::basic_stream<tcp, Executor>;
 using Acceptor = tcp::acceptor::rebind_executor<Executor>::other;
 using Timer = asio::steady_timer::rebind_executor<Executor>::other;
 constexpr auto use_ec = asio::as_tuple(asio::use_awaitable_t<Executor>{});
+using Pool = asio::thread_pool;
+using Contexts = std::span<const std::unique_ptr<asio::io_context>>;
+
+// A parser callback that cannot grow the body reports it as this error, so
+// that the connection answers 503 instead of the exception leaving the read
+// operation's completion handler, outside any coroutine.
+const beast::error_code OUT_OF_MEMORY = std::make_error_code(std::errc::not_enough_memory);
 
 // What one request's header tells us, in strings reused across requests.
 struct RequestState {
@@ -114,17 +128,29 @@ class RequestParser final : public http::basic_parser<true> {
     if (state_.transfer_encoding && !chunked()) ec = http::error::bad_transfer_encoding;
   }
   void on_body_init_impl(const boost::optional<std::uint64_t>& length,
-                         beast::error_code&) override {
-    if (length && *length <= BODY_LIMIT) state_.body.reserve(static_cast<std::size_t>(*length));
+                         beast::error_code& ec) override {
+    if (!length || *length > BODY_LIMIT) return;
+    try {
+      state_.body.reserve(static_cast<std::size_t>(*length));
+    } catch (const std::bad_alloc&) {
+      ec = OUT_OF_MEMORY;
+    }
   }
-  std::size_t on_body_impl(beast::string_view body, beast::error_code&) override {
-    state_.body.append(body.data(), body.size());
-    return body.size();
+  std::size_t on_body_impl(beast::string_view body, beast::error_code& ec) override {
+    return append_body(body, ec);
   }
   void on_chunk_header_impl(std::uint64_t, beast::string_view, beast::error_code&) override {}
   std::size_t on_chunk_body_impl(std::uint64_t, beast::string_view body,
-                                 beast::error_code&) override {
-    state_.body.append(body.data(), body.size());
+                                 beast::error_code& ec) override {
+    return append_body(body, ec);
+  }
+  std::size_t append_body(beast::string_view body, beast::error_code& ec) {
+    try {
+      state_.body.append(body.data(), body.size());
+    } catch (const std::bad_alloc&) {
+      ec = OUT_OF_MEMORY;
+      return 0;
+    }
     return body.size();
   }
   void on_finish_impl(beast::error_code&) override {}
@@ -169,8 +195,10 @@ struct Connection {
   ConversionRequest scratch;
   Response response;
   std::string out;
+  bool answering = false;  // some of the current answer may have gone out
 
   void start_answer() {
+    answering = false;
     response.status = 200;
     response.body.clear();
     response.allow = {};
@@ -185,14 +213,24 @@ struct Connection {
   // buffer, say) above them keeps the heap from shrinking at its top, and
   // without a trim those pages would stay resident. The trim walks the free
   // lists, cheap next to a request of that size.
-  void release_after_request() {
+  void release_after_request(Pool& pool) {
     const bool large = state.body.size() > TRIM_AFTER || out.size() > TRIM_AFTER;
     if (out.capacity() > KEEP_CAPACITY) std::string().swap(out);
     if (state.body.capacity() > KEEP_CAPACITY) std::string().swap(state.body);
     if (response.body.capacity() > KEEP_CAPACITY) std::string().swap(response.body);
     if (scratch.input.capacity() > KEEP_CAPACITY) std::string().swap(scratch.input);
     if (input.capacity() > KEEP_CAPACITY && input.size() == 0) input.shrink_to_fit();
-    if (large) ::malloc_trim(0);
+    if (large) asio::post(pool, [] { ::malloc_trim(0); });
+  }
+
+  // Everything one connection holds, for a connection that ran out of memory.
+  void release_all() {
+    std::string().swap(out);
+    std::string().swap(state.body);
+    std::string().swap(response.body);
+    std::string().swap(scratch.input);
+    input.clear();
+    input.shrink_to_fit();
   }
 };
 
@@ -220,10 +258,49 @@ void answer_from_header(const Routed& routed, ToolFilter filter, Response& respo
   }
 }
 
+// may_run_long
+//
+// Whether a tool call goes to the compute pool rather than running on the
+// connection's I/O thread. A hop to the pool and back costs about as much as
+// a small request itself, so most calls stay inline: they take microseconds,
+// and the time they take grows with their input. Only two tools can take far
+// longer than their input's size suggests: geom (a buffer or an intersection
+// of many vertices runs for seconds) and format (a document of nested
+// anchors and aliases expands); they always go. So does any input over
+// 64 KiB, whatever the tool, since even a linear pass over a large input
+// would hold up every other connection of that thread for milliseconds.
+bool may_run_long(std::string_view tool, std::size_t input_size) {
+  constexpr std::size_t LARGE_INPUT = 64 * 1024;
+  return tool == "geom" || tool == "format" || input_size > LARGE_INPUT;
+}
+
+// Runs `work` on the pool and resumes the coroutine on its own executor;
+// whatever `work` throws is thrown again there, so the connection never
+// waits for an answer that will not come.
+template <typename Work>
+Task<void> on_pool(Pool& pool, Work& work) {
+  constexpr auto token = asio::use_awaitable_t<Executor>{};
+  co_await asio::async_initiate<decltype(token), void(std::exception_ptr)>(
+      [&pool, &work](auto handler) {
+        auto home = asio::get_associated_executor(handler);
+        asio::post(pool, [&work, home, handler = std::move(handler)]() mutable {
+          std::exception_ptr error;
+          try {
+            work();
+          } catch (...) {
+            error = std::current_exception();
+          }
+          asio::dispatch(
+              home, [handler = std::move(handler), error]() mutable { std::move(handler)(error); });
+        });
+      },
+      token);
+}
+
 // POST /v1/convert: admitted or refused on its header, then the body is read
 // and goes to the handler. False when the client
 // went away and nothing is to be answered.
-Task<bool> read_and_convert(Stream& stream, RequestParser& parser, Connection& c) {
+Task<bool> read_and_convert(Stream& stream, RequestParser& parser, Connection& c, Pool& pool) {
   ConvertHead head;
   if (c.state.has_content_type) head.content_type = c.state.content_type;
   if (auto length = parser.content_length()) head.content_length = *length;
@@ -245,12 +322,19 @@ Task<bool> read_and_convert(Stream& stream, RequestParser& parser, Connection& c
   auto [ec, n] = co_await http::async_read(stream, c.input, parser, use_ec);
   if (ec == http::error::body_limit) {
     reject(c.response, 413, REJECT_TOO_LARGE);
+  } else if (ec == OUT_OF_MEMORY) {
+    std::string().swap(c.state.body);
+    reject(c.response, 503, SHORT_OF_MEMORY);
   } else if (ec) {
     if (is_quiet_end(ec)) co_return false;
     reject(c.response, 400, "Failed to buffer the request body: " + ec.message());
-  } else {
-    ToolCall call;
-    handle_convert(c.state.body, c.scratch, c.response);
+  } else if (read_convert_body(c.state.body, c.scratch, c.response)) {
+    if (may_run_long(c.scratch.tool, c.scratch.input.size())) {
+      auto work = [&c] { run_convert(c.scratch, c.response); };
+      co_await on_pool(pool, work);
+    } else {
+      run_convert(c.scratch, c.response);
+    }
   }
   co_return true;
 }
@@ -262,6 +346,7 @@ Task<bool> read_and_convert(Stream& stream, RequestParser& parser, Connection& c
 Task<bool> send_answer(Stream& stream, Connection& c, bool keep_alive) {
   c.out.clear();
   write_response(c.response, keep_alive, keep_alive && c.state.version == 10, c.out);
+  c.answering = true;
   beast::error_code ec;
   const std::size_t sent = stream.socket().write_some(asio::buffer(c.out), ec);
   if (ec && ec != asio::error::would_block) co_return false;
@@ -272,10 +357,18 @@ Task<bool> send_answer(Stream& stream, Connection& c, bool keep_alive) {
   co_return !ec;
 }
 
-// One connection's life: read a header, route, maybe read the body, answer,
-// and go round again while the client keeps the connection alive.
-Task<void> session(Stream stream, ToolFilter filter) {
-  Connection c;
+// Logs what ended a connection or an accept; logging may itself fail to
+// allocate, and then the event is lost rather than the thread.
+void log_failure(std::string_view what, const char* cause) noexcept {
+  try {
+    log::event(log::Level::error, "pelloriand_http::server", std::string(what) + ": " + cause);
+  } catch (...) {
+  }
+}
+
+// One connection's requests: read a header, route, maybe read the body,
+// answer, and go round again while the client keeps the connection alive.
+Task<void> serve_requests(Stream& stream, Connection& c, ToolFilter filter, Pool& pool) {
   for (;;) {
     RequestParser parser(c.state);
     parser.header_limit(HEADER_LIMIT);
@@ -293,13 +386,13 @@ Task<void> session(Stream stream, ToolFilter filter) {
     const Routed routed = route(c.state.method, c.state.target);
     if (routed.route != Route::convert) {
       answer_from_header(routed, filter, c.response);
-    } else if (!co_await read_and_convert(stream, parser, c)) {
+    } else if (!co_await read_and_convert(stream, parser, c, pool)) {
       co_return;
     }
     c.response.head = routed.head;
     const bool keep_alive = parser.keep_alive() && parser.is_done();
     if (!co_await send_answer(stream, c, keep_alive)) co_return;
-    c.release_after_request();
+    c.release_after_request(pool);
     if (!keep_alive) {
       co_await close_gracefully(stream);
       co_return;
@@ -307,39 +400,108 @@ Task<void> session(Stream stream, ToolFilter filter) {
   }
 }
 
-// Accepts for ever; each connection becomes a coroutine on the chosen
-// worker's io_context.
-Task<void> accept_loop(Acceptor& acceptor, Workers workers, ToolFilter filter) {
+// A connection's life. Whatever throws while one of its requests is read or
+// answered, a failed allocation mostly, ends this connection alone: once its
+// buffers are freed it is answered 503 if no byte of an answer has gone out
+// yet, and closed.
+Task<void> session(Stream stream, ToolFilter filter, Pool& pool) {
+  Connection c;
+  bool short_of_memory = false;
+  try {
+    co_await serve_requests(stream, c, filter, pool);
+    co_return;
+  } catch (const std::bad_alloc& e) {
+    short_of_memory = true;
+    log_failure("connection error", e.what());
+  } catch (const std::exception& e) {
+    log_failure("connection error", e.what());
+  }
+  if (!short_of_memory || c.answering) co_return;
+  c.release_all();
+  try {
+    c.start_answer();
+    reject(c.response, 503, SHORT_OF_MEMORY);
+    if (co_await send_answer(stream, c, false)) co_await close_gracefully(stream);
+  } catch (const std::exception&) {
+    // Still no memory: the connection closes unanswered.
+  }
+}
+
+// Accepts for ever, dealing the connections to the I/O contexts in turn;
+// each becomes a coroutine there. An accept that fails, or a connection that
+// cannot be set up for want of memory, costs that connection and a pause.
+Task<void> accept_loop(Acceptor& acceptor, Contexts contexts, ToolFilter filter, Pool& pool) {
   std::size_t next = 0;
   Timer pause(acceptor.get_executor());
   for (;;) {
-    Worker& worker = next_worker(workers, next);
-    auto [ec, socket] = co_await acceptor.async_accept(worker.context.get_executor(), use_ec);
-    if (ec) {
-      if (ec == asio::error::connection_refused || ec == asio::error::connection_aborted ||
-          ec == asio::error::connection_reset) {
-        continue;
+    asio::io_context& context = *contexts[next];
+    next = (next + 1) % contexts.size();
+    auto wait = 0ms;
+    try {
+      auto [ec, socket] = co_await acceptor.async_accept(context.get_executor(), use_ec);
+      if (!ec) {
+        socket.set_option(tcp::no_delay(true), ec);
+        socket.non_blocking(true, ec);  // for send_answer's first write
+        auto executor = socket.get_executor();
+        asio::co_spawn(executor, session(Stream(std::move(socket)), filter, pool),
+                       [](std::exception_ptr) {});
+      } else if (ec != asio::error::connection_refused && ec != asio::error::connection_aborted &&
+                 ec != asio::error::connection_reset) {
+        log_failure("accept error", ec.message().c_str());
+        wait = 1000ms;
       }
-      std::string text = "accept error: " + ec.message();
-      log::event(log::Level::error, "pelloriand_http::server", text);
-      pause.expires_after(1s);
-      co_await pause.async_wait(use_ec);
-      continue;
+    } catch (const std::exception& e) {
+      log_failure("accept error", e.what());
+      wait = 100ms;
     }
-    socket.set_option(tcp::no_delay(true), ec);
-    socket.non_blocking(true, ec);  // for send_answer's first write
-    auto executor = socket.get_executor();
-    asio::co_spawn(executor, session(Stream(std::move(socket)), filter),
-                   [](std::exception_ptr error) {
-                     // A connection that fails in an unforeseen way ends alone.
-                     if (!error) return;
-                     try {
-                       std::rethrow_exception(error);
-                     } catch (const std::exception& e) {
-                       log::event(log::Level::error, "pelloriand_http::server",
-                                  std::string("connection error: ") + e.what());
-                     }
-                   });
+    if (wait.count() != 0) {
+      pause.expires_after(wait);
+      co_await pause.async_wait(use_ec);
+    }
+  }
+}
+
+// Starts the accept loop, and starts it again should it ever end.
+void start_accepting(Acceptor& acceptor, Contexts contexts, ToolFilter filter, Pool& pool) {
+  asio::co_spawn(acceptor.get_executor(), accept_loop(acceptor, contexts, filter, pool),
+                 [&acceptor, contexts, filter, &pool](std::exception_ptr error) {
+                   const char* cause = "the accept loop ended";
+                   try {
+                     if (error) std::rethrow_exception(error);
+                   } catch (const std::exception& e) {
+                     log_failure("server error", e.what());
+                     cause = nullptr;
+                   }
+                   if (cause != nullptr) log_failure("server error", cause);
+                   start_accepting(acceptor, contexts, filter, pool);
+                 });
+}
+
+// An I/O thread's loop. An exception that leaves a completion handler (an
+// allocation inside a read operation, say) has destroyed that handler, and
+// with it the connection's coroutine; the thread serves the others on.
+void run_io(asio::io_context& context) {
+  for (;;) {
+    try {
+      context.run();
+      return;
+    } catch (const std::exception& e) {
+      log_failure("connection error", e.what());
+    }
+  }
+}
+
+// A compute thread's loop. The tool calls' own exceptions go back to their
+// connections (on_pool); one from handing a result back costs that
+// connection, and the thread takes the next call.
+void run_compute(Pool& pool) {
+  for (;;) {
+    try {
+      pool.attach();
+      return;
+    } catch (const std::exception& e) {
+      log_failure("connection error", e.what());
+    }
   }
 }
 
@@ -347,53 +509,50 @@ Task<void> accept_loop(Acceptor& acceptor, Workers workers, ToolFilter filter) {
 
 void run_server(std::string host, std::uint16_t port, unsigned worker_threads, ToolFilter filter) {
   std::string address = fmt::format("{}:{}", host, port);
-  int fd = bind_address(host, port, address);
   // glibc raises its mmap threshold to the size of each large block freed
   // (up to 32 MiB) and its heap-trim threshold to twice that, so after a few
-  // 2 MiB requests every worker's heap would keep tens of MB of free top for
+  // 2 MiB requests every thread's heap would keep tens of MB of free top for
   // good. Fixed thresholds keep large blocks mapped and returned at once, and
   // a heap top above 1 MiB is given back; the free blocks left inside the
   // heaps go back through malloc_trim after a large request.
   ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(TRIM_AFTER));
   ::mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
-  std::vector<std::unique_ptr<Worker>> workers;
+  // Every thread the service will have is started before the listener is
+  // bound and the banner printed: a machine that cannot give them fails at
+  // start-up, before any client was told to come. The I/O threads wait in
+  // their io_context, held open by a work guard; the pool's, on its queue.
+  std::vector<std::unique_ptr<asio::io_context>> contexts;
+  std::vector<asio::executor_work_guard<Executor>> guards;
+  // The pool starts with no thread of its own and its threads join it: a
+  // pool that starts its own and fails at one of them waits, in its
+  // constructor, for the ones already started, which never end.
+  Pool pool(0);
   std::vector<std::thread> threads;
   try {
-    for (unsigned i = 0; i < worker_threads; ++i) workers.push_back(std::make_unique<Worker>());
-  } catch (const std::exception& e) {
-    log::fatal("failed to build tokio runtime", e.what());
-  }
-  sockaddr_storage bound{};
-  socklen_t bound_len = sizeof bound;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &bound_len);
-  Acceptor acceptor(workers[0]->context.get_executor(),
-                    bound.ss_family == AF_INET6 ? tcp::v6() : tcp::v4(), fd);
-  log::event(log::Level::info, "pelloriand_server",
-             fmt::format("Pelloriand API listening on http://{} (localhost only)", address));
-  // The accept loop ends only by an exception, which ends the process with
-  // its cause.
-  asio::co_spawn(workers[0]->context, accept_loop(acceptor, workers, filter),
-                 [](std::exception_ptr error) {
-                   try {
-                     if (error) std::rethrow_exception(error);
-                     log::fatal("server error", "the accept loop ended");
-                   } catch (const std::exception& e) {
-                     log::fatal("server error", e.what());
-                   }
-                 });
-  // The calling thread is the first worker.
-  try {
+    for (unsigned i = 0; i < worker_threads; ++i) {
+      contexts.push_back(std::make_unique<asio::io_context>(1));
+      guards.push_back(asio::make_work_guard(contexts.back()->get_executor()));
+    }
+    for (unsigned i = 0; i < worker_threads; ++i)
+      threads.emplace_back([&pool] { run_compute(pool); });
+    // The calling thread runs the first context.
     for (unsigned i = 1; i < worker_threads; ++i) {
-      threads.emplace_back([&worker = *workers[i], &workers] { run_worker(worker, workers); });
+      threads.emplace_back([&context = *contexts[i]] { run_io(context); });
     }
   } catch (const std::exception& e) {
     log::fatal("failed to build tokio runtime", e.what());
   }
-  try {
-    run_worker(*workers[0], workers);
-  } catch (const std::exception& e) {
-    log::fatal("server error", e.what());
-  }
+  int fd = bind_address(host, port, address);
+  sockaddr_storage bound{};
+  socklen_t bound_len = sizeof bound;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &bound_len);
+  Acceptor acceptor(contexts[0]->get_executor(),
+                    bound.ss_family == AF_INET6 ? tcp::v6() : tcp::v4(), fd);
+  start_accepting(acceptor, contexts, filter, pool);
+  log::event(log::Level::info, "pelloriand_server",
+             fmt::format("Pelloriand API listening on http://{} (localhost only)", address));
+  run_io(*contexts[0]);
+  log::fatal("server error", "the I/O loop ended");
 }
 
 }  // namespace pelloriand::server

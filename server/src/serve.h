@@ -1,5 +1,5 @@
-// Binding the listener and serving connections: an io_context per worker
-// thread, and idle workers serving the connections of one held up in a tool.
+// Binding the listener and serving connections: an io_context per I/O thread,
+// and a compute pool for the tool calls that may run long.
 #pragma once
 
 #include <cstdint>
@@ -11,10 +11,12 @@ namespace pelloriand::server {
 
 // run_server
 //
-// Binds "{host}:{port}" (a literal address directly, a name through the
+// Starts `worker_threads` I/O threads and a compute pool of as many, then
+// binds "{host}:{port}" (a literal address directly, a name through the
 // resolver, first address that binds), logs the banner and serves until the
-// process ends. A failed bind writes "failed to bind {}: {}" to standard error
-// and exits with status 1.
+// process ends. Threads that cannot be started end it with status 101; a
+// failed bind writes "failed to bind {}: {}" to standard error and exits
+// with status 1.
 [[noreturn]] void run_server(std::string host, std::uint16_t port, unsigned worker_threads,
                              ToolFilter filter);
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
+#include <new>
 
 #include "log.h"
 #include "pelloriand/decimal.h"
@@ -250,20 +251,31 @@ void append_duration_ms(std::string& out, double ms) {
   out += std::to_string(e < 0 ? -e : e);
 }
 
-void handle_convert(std::string_view body, ConversionRequest& scratch, Response& response) {
+bool read_convert_body(std::string_view body, ConversionRequest& scratch, Response& response) {
   if (std::optional<RequestError> error = read_conversion_request(body, scratch)) {
     std::string text = error->status == 400 ? "Failed to parse the request body as JSON: "
                                             : "Failed to deserialize the JSON body into the "
                                               "target type: ";
     text += error->detail;
     reject(response, error->status, text);
-    return;
+    return false;
   }
+  return true;
+}
+
+void handle_convert(std::string_view body, ConversionRequest& scratch, Response& response) {
+  if (read_convert_body(body, scratch, response)) run_convert(scratch, response);
+}
+
+void run_convert(const ConversionRequest& scratch, Response& response) {
   const ToolOptions* options = scratch.options ? &*scratch.options : nullptr;
   auto start = std::chrono::steady_clock::now();
   ToolResult result = ToolResult::error("");
   try {
     result = run_tool(scratch.tool, scratch.input, options);
+  } catch (const std::bad_alloc&) {
+    // The input may be fine: other requests hold the memory it needed.
+    result = ToolResult::error(std::string(SHORT_OF_MEMORY));
   } catch (const std::exception&) {
     // A tool must not throw; if one does, the caller still gets an answer.
     result = ToolResult::error("Internal error");

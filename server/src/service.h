@@ -108,6 +108,19 @@ void handle_index(Response& response);
 void handle_tools(Response& response, ToolFilter filter);
 void handle_convert(std::string_view body, ConversionRequest& scratch, Response& response);
 
+// read_convert_body, run_convert
+//
+// handle_convert's two halves, so that the tool can run on another thread:
+// read_convert_body reads `body` into `scratch`, or fills `response` with the
+// rejection and returns false; run_convert runs the tool `scratch` names.
+[[nodiscard]] bool read_convert_body(std::string_view body, ConversionRequest& scratch,
+                                     Response& response);
+void run_convert(const ConversionRequest& scratch, Response& response);
+
+// What a request or a tool call that ran out of memory is told.
+inline constexpr std::string_view SHORT_OF_MEMORY =
+    "The service is short of memory; try again later";
+
 // append_duration_ms
 //
 // The number text of "durationMs": shortest round-trip digits, plain with at
