@@ -138,7 +138,7 @@ TEST(PortParser, KindsAndValues) {
       {"99999999999999999999", -1, "PosOverflow"},
   };
   for (const Row& row : rows) {
-    PortError error{};
+    text::UnsignedError error{};
     std::optional<std::uint16_t> port = parse_port(row.text, error);
     if (row.port >= 0) {
       ASSERT_TRUE(port) << row.text;

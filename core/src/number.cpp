@@ -291,6 +291,11 @@ void append_plain(std::string& out, const DecimalDigits& d) {
   for (int i = e + 1; i < k; ++i) out.push_back(static_cast<char>('0' + d.digits[i]));
 }
 
+void append_plain_real(std::string& out, const DecimalDigits& d) {
+  append_plain(out, d);
+  if (d.count <= d.exponent + 1) out.append(".0");
+}
+
 DecimalDigits decimal_digits(double x) {
   DecimalDigits d;
   d.negative = std::signbit(x);

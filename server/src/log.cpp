@@ -21,6 +21,8 @@
 #include <memory>
 #include <tuple>
 
+#include "pelloriand/text.h"
+
 namespace pelloriand::log {
 namespace {
 
@@ -28,19 +30,10 @@ constexpr std::string_view LEVEL_ERROR =
     "error parsing level filter: expected one of \"off\", \"error\", \"warn\", \"info\", "
     "\"debug\", \"trace\", or a number 0-5";
 
-bool iequals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
-    if (x != b[i]) return false;
-  }
-  return true;
-}
-
 std::optional<LevelFilter> parse_level(std::string_view s) {
   static constexpr std::string_view NAMES[] = {"off", "error", "warn", "info", "debug", "trace"};
   for (int i = 0; i < 6; ++i) {
-    if (iequals(s, NAMES[i])) return i;
+    if (text::ascii_iequals(s, NAMES[i])) return i;
   }
   if (s.size() == 1 && s[0] >= '0' && s[0] <= '5') return s[0] - '0';
   return std::nullopt;

@@ -2,8 +2,10 @@
 // builds the worker threads and serves until it is killed. Start-up failures
 // go to standard error: exit status 1 for a failed bind, 101 for the rest.
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <optional>
 #include <string>
 #include <thread>
@@ -37,20 +39,13 @@ unsigned worker_count() {
     unsigned cores = std::thread::hardware_concurrency();
     return cores == 0 ? 1 : cores;
   }
-  std::string_view digits = *value;
-  if (digits.size() > 1 && digits[0] == '+') digits.remove_prefix(1);
-  unsigned long long n = 0;
-  bool ok = !digits.empty();
-  for (char c : digits) {
-    if (c < '0' || c > '9' || n > 100000000ULL) {
-      ok = false;
-      break;
-    }
-    n = n * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (!ok)
+  pelloriand::text::UnsignedError error{};
+  const std::optional<std::uint64_t> parsed =
+      pelloriand::text::parse_unsigned(*value, std::numeric_limits<std::uint64_t>::max(), error);
+  if (!parsed)
     pelloriand::log::fatal("TOKIO_WORKER_THREADS must be usize",
                            "invalid digit found in string, value: " + *value);
+  const std::uint64_t n = *parsed;
   if (n == 0) pelloriand::log::fatal("TOKIO_WORKER_THREADS cannot be set to 0", *value);
   if (n > 4096)
     pelloriand::log::fatal("failed to build tokio runtime", "too many worker threads: " + *value);
@@ -72,7 +67,7 @@ int main() {
   log::install(std::move(filter), color);
 
   std::string host = env_text("PELLORIAND_HOST").value_or("127.0.0.1");
-  server::PortError port_error{};
+  text::UnsignedError port_error{};
   std::optional<std::uint16_t> port =
       server::parse_port(env_text("PELLORIAND_PORT").value_or("8787"), port_error);
   if (!port) {

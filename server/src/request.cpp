@@ -32,61 +32,15 @@ constexpr std::string_view EXPECTED_MAP = "a map";
 // Text of a double as the usual Display does it: full decimal expansion, never
 // an exponent, ".0" added when there is no fraction.
 std::string float_text(double x) {
-  number::DecimalDigits d = number::decimal_digits(x);
-  std::string out = d.negative ? "-" : "";
-  int point = d.exponent + 1;  // digits before the decimal point
-  std::string digits;
-  for (unsigned i = 0; i < d.count; ++i) digits.push_back(static_cast<char>('0' + d.digits[i]));
-  if (point <= 0) {
-    out += "0.";
-    out.append(static_cast<std::size_t>(-point), '0');
-    out += digits;
-  } else if (static_cast<std::size_t>(point) >= digits.size()) {
-    out += digits;
-    out.append(static_cast<std::size_t>(point) - digits.size(), '0');
-    out += ".0";
-  } else {
-    out += digits.substr(0, static_cast<std::size_t>(point));
-    out += '.';
-    out += digits.substr(static_cast<std::size_t>(point));
-  }
+  std::string out;
+  number::append_plain_real(out, number::decimal_digits(x));
   return out;
 }
 
 // A string value shown in a message: quoted, with the escapes a debug print uses.
 std::string debug_string(std::string_view s) {
-  std::string out = "\"";
-  std::size_t i = 0;
-  while (i < s.size()) {
-    char32_t c = text::next_code_point(s, i);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case 0:
-        out += "\\0";
-        break;
-      default:
-        if (c < 0x20 || (c >= 0x7f && c < 0xa0)) {
-          out += fmt::format("\\u{{{:x}}}", static_cast<unsigned>(c));
-        } else {
-          text::append_utf8(out, c);
-        }
-    }
-  }
-  out += '"';
+  std::string out;
+  text::append_debug_quoted(out, s);
   return out;
 }
 
@@ -150,12 +104,12 @@ class Reader {
       pos_ = in_.size();
       return fail("EOF while parsing a string");
     }
-    n = 0;
-    for (int i = 0; i < 4; ++i) {
-      int v = text::hex_digit_value(in_[pos_++]);
-      if (v < 0) return fail("invalid escape");
-      n = static_cast<std::uint16_t>(n * 16 + v);
-    }
+    std::uint32_t value = 0;
+    const std::size_t digits = text::read_hex4(in_.substr(pos_, 4), value);
+    // A bad digit is reported just past it.
+    pos_ += digits < 4 ? digits + 1 : 4;
+    if (digits < 4) return fail("invalid escape");
+    n = static_cast<std::uint16_t>(value);
     return true;
   }
 

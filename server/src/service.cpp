@@ -35,16 +35,6 @@ bool is_tchar(char c) {
   return std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
 }
 
-bool iequals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
-    char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] + 32) : b[i];
-    if (x != y) return false;
-  }
-  return true;
-}
-
 std::string_view status_reason(int status) {
   switch (status) {
     case 100:
@@ -154,10 +144,10 @@ bool is_json_content_type(std::string_view value) {
       return false;
     }
   }
-  if (!iequals(type, "application")) return false;
-  if (iequals(subtype, "json")) return true;
+  if (!text::ascii_iequals(type, "application")) return false;
+  if (text::ascii_iequals(subtype, "json")) return true;
   std::size_t plus = subtype.rfind('+');
-  return plus != std::string_view::npos && iequals(subtype.substr(plus + 1), "json");
+  return plus != std::string_view::npos && text::ascii_iequals(subtype.substr(plus + 1), "json");
 }
 
 Admission admit_convert(const ConvertHead& head) {
@@ -218,30 +208,14 @@ void append_duration_ms(std::string& out, double ms) {
     out += "null";
     return;
   }
-  number::DecimalDigits d = number::decimal_digits(ms);
+  const number::DecimalDigits d = number::decimal_digits(ms);
+  if (d.exponent >= -5 && d.exponent <= 15) {
+    number::append_plain_real(out, d);
+    return;
+  }
   if (d.negative) out += '-';
-  if (d.count == 1 && d.digits[0] == 0) {
-    out += "0.0";
-    return;
-  }
   auto digit = [&](unsigned i) { return static_cast<char>('0' + d.digits[i]); };
-  int e = d.exponent;
-  if (e >= -5 && e <= 15) {
-    if (e < 0) {
-      out += "0.";
-      out.append(static_cast<std::size_t>(-e - 1), '0');
-      for (unsigned i = 0; i < d.count; ++i) out += digit(i);
-    } else {
-      for (int i = 0; i <= e; ++i) out += static_cast<unsigned>(i) < d.count ? digit(i) : '0';
-      out += '.';
-      if (static_cast<unsigned>(e) + 1 >= d.count) {
-        out += '0';
-      } else {
-        for (unsigned i = static_cast<unsigned>(e) + 1; i < d.count; ++i) out += digit(i);
-      }
-    }
-    return;
-  }
+  const int e = d.exponent;
   out += digit(0);
   if (d.count > 1) {
     out += '.';
@@ -343,36 +317,19 @@ void write_response(const Response& response, bool keep_alive, bool http10_keep_
   if (!response.head) out += response.body;
 }
 
-std::optional<std::uint16_t> parse_port(std::string_view text, PortError& error) {
-  if (text.empty()) {
-    error = PortError::empty;
-    return std::nullopt;
-  }
-  if (text.size() > 1 && text[0] == '+') text.remove_prefix(1);
-  std::uint32_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') {
-      error = PortError::invalid_digit;
-      return std::nullopt;
-    }
-  }
-  for (char c : text) {
-    value = value * 10 + static_cast<std::uint32_t>(c - '0');
-    if (value > 65535) {
-      error = PortError::pos_overflow;
-      return std::nullopt;
-    }
-  }
-  return static_cast<std::uint16_t>(value);
+std::optional<std::uint16_t> parse_port(std::string_view text, text::UnsignedError& error) {
+  const std::optional<std::uint64_t> port = text::parse_unsigned(text, 65535, error);
+  if (!port) return std::nullopt;
+  return static_cast<std::uint16_t>(*port);
 }
 
-std::string_view port_error_kind(PortError error) {
+std::string_view port_error_kind(text::UnsignedError error) {
   switch (error) {
-    case PortError::empty:
+    case text::UnsignedError::empty:
       return "Empty";
-    case PortError::invalid_digit:
+    case text::UnsignedError::invalid_digit:
       return "InvalidDigit";
-    case PortError::pos_overflow:
+    case text::UnsignedError::too_large:
       return "PosOverflow";
   }
   return "";

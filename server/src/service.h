@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "pelloriand/text.h"
 #include "request.h"
 
 namespace pelloriand::server {
@@ -138,11 +139,12 @@ void append_duration_ms(std::string& out, double ms);
 void write_response(const Response& response, bool keep_alive, bool http10_keep_alive,
                     std::string& out);
 
-// PortError, parse_port
+// parse_port
 //
-// PELLORIAND_PORT: an unsigned 16-bit decimal with one optional "+".
-enum class PortError { empty, invalid_digit, pos_overflow };
-[[nodiscard]] std::optional<std::uint16_t> parse_port(std::string_view text, PortError& error);
-[[nodiscard]] std::string_view port_error_kind(PortError error);
+// PELLORIAND_PORT: an unsigned 16-bit decimal with one optional "+";
+// port_error_kind names a refusal as the start-up message shows it.
+[[nodiscard]] std::optional<std::uint16_t> parse_port(std::string_view text,
+                                                      text::UnsignedError& error);
+[[nodiscard]] std::string_view port_error_kind(text::UnsignedError error);
 
 }  // namespace pelloriand::server

@@ -36,4 +36,13 @@ struct DecimalDigits {
 //   append_plain(out, decimal_digits(1200)) appends "1200"
 void append_plain(std::string& out, const DecimalDigits& d);
 
+// append_plain_real
+//
+// append_plain, then ".0" where the digits have no fraction, as a real number
+// is shown in the HTTP layer's messages and timings.
+//
+// Example:
+//   append_plain_real(out, decimal_digits(1200)) appends "1200.0"
+void append_plain_real(std::string& out, const DecimalDigits& d);
+
 }  // namespace pelloriand::number
