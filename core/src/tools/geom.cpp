@@ -551,7 +551,9 @@ ToolResult geom_tool(std::string_view input, const ToolOptions* options) {
   } catch (geom::GeomError& e) {
     return ToolResult::error(std::move(e.sentence));
   } catch (const std::bad_alloc&) {
-    return ToolResult::error("The geometry is too large to process");
+    // Inputs are small enough that running out of memory says the service
+    // is short of it, not that the geometry is at fault: the caller says so.
+    throw;
   } catch (const std::exception&) {
     return ToolResult::error("The geometry could not be processed");
   }
