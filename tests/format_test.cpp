@@ -532,9 +532,12 @@ TEST(Format, HostileInputIsRefused) {
   // An error on lines wider than a terminal once sent libfyaml outside the
   // input as it drew the line for a message nobody reads.
   const std::string tabs = "{" + std::string(40, '\t') + "}4\n" + std::string(89, '\t') + "\n}";
-  for (const std::string& input :
-       {bomb, std::string(depth, '[') + std::string(depth, ']') + "x", block,
-        "k: " + std::string(depth, '{') + std::string(depth, '}'), tabs}) {
+  // A tab before an indicator after an explicit key once crashed libfyaml as
+  // its parser was destroyed.
+  const std::string tab_after_key = "? a:\t: b";
+  for (const std::string& input : {bomb, std::string(depth, '[') + std::string(depth, ']') + "x",
+                                   block, "k: " + std::string(depth, '{') + std::string(depth, '}'),
+                                   tabs, tab_after_key, std::string("k:\n  ?\n    a:\t: b")}) {
     EXPECT_TRUE(run(input, "json").text() == PARSE_ERROR) << input.substr(0, 60);
   }
   for (const std::string& input :
