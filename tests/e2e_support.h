@@ -172,8 +172,11 @@ class Server {
   bool exited_ = false;
 };
 
-inline int connect_to(int port) {
+// `receive_buffer`: when not 0, the socket's SO_RCVBUF, set before it connects.
+inline int connect_to(int port, int receive_buffer = 0) {
   int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (receive_buffer != 0)
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_port = htons(static_cast<uint16_t>(port));

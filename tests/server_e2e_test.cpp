@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -15,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <string>
@@ -286,6 +288,68 @@ TEST_F(Running, KeepAliveTenThousandRequests) {
     ASSERT_EQ(a->status, 200) << i;
   }
   ::close(fd);
+}
+
+// However the bytes of a conversation arrive (each request on a connection
+// of its own, all of them in one write, or a byte at a time), the answers
+// are the same: the reader keeps whatever it read past one request for the
+// next, and a header, a body or a chunk cut anywhere is read whole.
+TEST_F(Running, AnswersDoNotDependOnHowTheBytesArrive) {
+  const std::string body = R"({"tool":"math","input":"2^10"})";
+  auto hex = [](std::size_t n) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%zx", n);
+    return std::string(text);
+  };
+  const std::string chunked =
+      "POST /v1/convert HTTP/1.1\r\nhost: x\r\ncontent-type: application/json\r\n"
+      "transfer-encoding: chunked\r\n\r\n" +
+      hex(5) + "\r\n" + body.substr(0, 5) + "\r\n" + hex(body.size() - 5) + "\r\n" +
+      body.substr(5) + "\r\n0\r\n\r\n";
+  const std::vector<std::string> requests = {
+      "GET / HTTP/1.1\r\nhost: x\r\n\r\n",
+      post(R"({"tool":"math","input":"1+2*3"})"),
+      chunked,
+      "OPTIONS /v1/convert HTTP/1.1\r\nhost: x\r\norigin: http://a\r\n"
+      "access-control-request-method: POST\r\n\r\n",
+      "GET /v1/tools HTTP/1.1\r\nhost: x\r\n\r\n",
+  };
+  // An answer, but for the time its tool call took.
+  auto timeless = [](const Answer& a) {
+    std::string body = a.body;
+    const std::size_t at = body.find(R"("durationMs":)");
+    if (at != std::string::npos) body.erase(at, body.find(',', at) - at);
+    return std::make_pair(a.status, body);
+  };
+  std::vector<std::pair<int, std::string>> alone;
+  std::string conversation;
+  for (const std::string& request : requests) {
+    const auto a = ask(port_, request);
+    ASSERT_TRUE(a) << request;
+    alone.push_back(timeless(*a));
+    conversation += request;
+  }
+  EXPECT_NE(alone[2].second.find(R"("output":"1024")"), std::string::npos) << alone[2].second;
+
+  for (const bool byte_at_a_time : {false, true}) {
+    const int fd = connect_to(port_);
+    ASSERT_GE(fd, 0);
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (byte_at_a_time) {
+      for (char c : conversation) send_all(fd, std::string_view(&c, 1));
+    } else {
+      send_all(fd, conversation);
+    }
+    std::string pending;
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+      const auto a = read_answer(fd, pending);
+      ASSERT_TRUE(a) << byte_at_a_time << " " << i;
+      EXPECT_EQ(timeless(*a), alone[i]) << byte_at_a_time << " " << i;
+    }
+    EXPECT_EQ(pending, "");
+    ::close(fd);
+  }
 }
 
 TEST_F(Running, BadClientsDoNotHurtOthers) {

@@ -1,5 +1,5 @@
 // The limits the README's table states, checked on the built server: the
-// header size, the header and body deadlines, the idle close, the drain after
+// header size, the header, body and answer deadlines, the idle close, the drain after
 // a refused body, and the signals that stop it. Each test waits for what the
 // server does (an answer, a close, an exit) up to EVENT_DEADLINE, never for a
 // set time; the deadline tests take as long as the server's own deadline.
@@ -96,6 +96,29 @@ TEST_F(Limits, UnfinishedHeaderOrBodyIsDroppedUnanswered) {
     EXPECT_EQ(read_to_close(fd), std::optional<std::string>(""));
     ::close(fd);
   }
+}
+
+// A client that sends requests and never reads the answers fills the
+// connection both ways; the server gives up on the answer it is writing
+// after 30 s and closes the connection rather than wait for ever.
+TEST_F(Limits, AnswerNeverReadIsGivenUp) {
+  const int fd = connect_to(port_, 4096);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::fcntl(fd, F_SETFL, O_NONBLOCK), 0);
+  const std::string request = get_with_header_of(16 * 1024);
+  // Sends until the server has stopped reading: nothing more goes for a
+  // good while.
+  for (;;) {
+    const ssize_t n = ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    if (n > 0) continue;
+    ASSERT_TRUE(errno == EAGAIN || errno == EWOULDBLOCK) << errno;
+    pollfd p{fd, POLLOUT, 0};
+    if (::poll(&p, 1, 1000) == 0) break;
+  }
+  pollfd p{fd, POLLRDHUP, 0};
+  ASSERT_EQ(::poll(&p, 1, static_cast<int>(EVENT_DEADLINE.count() * 1000)), 1);
+  EXPECT_NE(p.revents & (POLLRDHUP | POLLHUP | POLLERR), 0);
+  ::close(fd);
 }
 
 // Sends a POST declaring `length` bytes, then as many bytes as the server

@@ -1,6 +1,7 @@
-// Connections: Beast reads the header into our own parser (no allocation per
-// request once a connection's buffers have grown), the router answers, and the
-// answer bytes go out in one write. Each I/O thread runs an io_context of its
+// Connections: what the socket brings is fed to Beast's parser, ours (no
+// allocation per request once a connection's buffers have grown), the router
+// answers, and the answer bytes go out in one write. One deadline per
+// connection bounds every wait (deadline.h). Each I/O thread runs an io_context of its
 // own; connections are dealt to them in turn, each a coroutine on one context,
 // so a connection's steps never run on two threads at once and need no strand.
 // Tool calls that may run long go to a fixed compute pool (may_run_long), so
@@ -34,6 +35,7 @@
 #include <thread>
 #include <vector>
 
+#include "deadline.h"
 #include "listen.h"
 #include "log.h"
 
@@ -56,24 +58,15 @@ constexpr std::size_t KEEP_CAPACITY = 64 * 1024;
 // After a request whose body or answer is larger than this, freed memory is
 // handed back to the system (see release_after_request).
 constexpr std::size_t TRIM_AFTER = 256 * 1024;
-// Coroutines, sockets and timers name the io_context's own executor type
-// rather than the type-erased any_io_executor, which costs a conversion per
-// operation. Completion token: errors come back as values, never as
-// exceptions.
-using Executor = asio::io_context::executor_type;
+// Coroutines name the io_context's own executor type, as the sockets do.
+// Completion token: errors come back as values, never as exceptions.
 template <typename T>
 using Task = asio::awaitable<T, Executor>;
-using Stream = beast::basic_stream<tcp, Executor>;
 using Acceptor = tcp::acceptor::rebind_executor<Executor>::other;
 using Timer = asio::steady_timer::rebind_executor<Executor>::other;
 constexpr auto use_ec = asio::as_tuple(asio::use_awaitable_t<Executor>{});
 using Pool = asio::thread_pool;
 using Contexts = std::span<const std::unique_ptr<asio::io_context>>;
-
-// A parser callback that cannot grow the body reports it as this error, so
-// that the connection answers 503 instead of the exception leaving the read
-// operation's completion handler, outside any coroutine.
-const beast::error_code OUT_OF_MEMORY = std::make_error_code(std::errc::not_enough_memory);
 
 // What one request's header tells us, in strings reused across requests.
 struct RequestState {
@@ -128,29 +121,21 @@ class RequestParser final : public http::basic_parser<true> {
     if (state_.transfer_encoding && !chunked()) ec = http::error::bad_transfer_encoding;
   }
   void on_body_init_impl(const boost::optional<std::uint64_t>& length,
-                         beast::error_code& ec) override {
-    if (!length || *length > BODY_LIMIT) return;
-    try {
-      state_.body.reserve(static_cast<std::size_t>(*length));
-    } catch (const std::bad_alloc&) {
-      ec = OUT_OF_MEMORY;
-    }
+                         beast::error_code&) override {
+    if (length && *length <= BODY_LIMIT) state_.body.reserve(static_cast<std::size_t>(*length));
   }
-  std::size_t on_body_impl(beast::string_view body, beast::error_code& ec) override {
-    return append_body(body, ec);
+  std::size_t on_body_impl(beast::string_view body, beast::error_code&) override {
+    return append_body(body);
   }
   void on_chunk_header_impl(std::uint64_t, beast::string_view, beast::error_code&) override {}
   std::size_t on_chunk_body_impl(std::uint64_t, beast::string_view body,
-                                 beast::error_code& ec) override {
-    return append_body(body, ec);
+                                 beast::error_code&) override {
+    return append_body(body);
   }
-  std::size_t append_body(beast::string_view body, beast::error_code& ec) {
-    try {
-      state_.body.append(body.data(), body.size());
-    } catch (const std::bad_alloc&) {
-      ec = OUT_OF_MEMORY;
-      return 0;
-    }
+  // A body that cannot grow throws std::bad_alloc out of the parser, into
+  // the connection's coroutine, which answers 503 (session).
+  std::size_t append_body(beast::string_view body) {
+    state_.body.append(body.data(), body.size());
     return body.size();
   }
   void on_finish_impl(beast::error_code&) override {}
@@ -174,22 +159,71 @@ bool answers_header_error(const beast::error_code& ec, const beast::flat_buffer&
 
 // Sends what is left, then reads and drops what the client still sends for a
 // moment, so that closing with unread input does not reset the answer away.
-Task<void> close_gracefully(Stream& stream) {
+Task<void> close_gracefully(Socket& socket, Deadline& deadline) {
   beast::error_code ec;
-  stream.socket().shutdown(tcp::socket::shutdown_send, ec);
+  socket.shutdown(tcp::socket::shutdown_send, ec);
   std::array<char, 16384> sink;
-  stream.expires_after(2s);
+  deadline.expires_after(2s);
   std::size_t drained = 0;
-  while (!ec && drained < 8 * BODY_LIMIT) {
+  while (!ec && !deadline.expired() && drained < 8 * BODY_LIMIT) {
     std::size_t n = 0;
-    std::tie(ec, n) = co_await stream.async_read_some(asio::buffer(sink), use_ec);
+    std::tie(ec, n) = co_await socket.async_read_some(asio::buffer(sink), use_ec);
     drained += n;
   }
-  stream.socket().close(ec);
+  socket.close(ec);
+}
+
+// Feeds the parser what the connection holds, reading more until it has the
+// header (`whole` false) or the whole request. This is Beast's
+// async_read_header and async_read, with their errors, without the layers of
+// composed operations and without the round through the io_context they
+// make when the buffer already holds what is asked for, as a small
+// request's body always does once its header is read.
+Task<beast::error_code> read_request(Socket& socket, const Deadline& deadline,
+                                     beast::flat_buffer& input, RequestParser& parser, bool whole) {
+  beast::error_code ec;
+  while (!(whole ? parser.is_done() : parser.is_header_done())) {
+    if (input.size() != 0) {
+      input.consume(parser.put(input.data(), ec));
+      if (ec != http::error::need_more) {
+        if (ec) co_return ec;
+        continue;
+      }
+      ec = {};
+    }
+    if (deadline.expired()) co_return beast::error::timeout;
+    std::size_t n = 0;
+    std::tie(ec, n) =
+        co_await socket.async_read_some(input.prepare(beast::read_size(input, 65536)), use_ec);
+    input.commit(n);
+    if (ec == asio::error::eof) {
+      if (!parser.got_some()) co_return http::error::end_of_stream;
+      ec = {};
+      parser.put_eof(ec);  // a request cut short is partial_message
+      co_return ec;
+    }
+    if (ec) co_return ec;
+  }
+  co_return ec;
+}
+
+// Writes all of `bytes` before the deadline; false when that failed.
+Task<bool> write_all(Socket& socket, const Deadline& deadline, asio::const_buffer bytes) {
+  while (bytes.size() != 0) {
+    if (deadline.expired()) co_return false;
+    auto [ec, n] = co_await socket.async_write_some(bytes, use_ec);
+    if (ec) co_return false;
+    bytes += n;
+  }
+  co_return true;
 }
 
 // What one connection keeps from one request to the next.
 struct Connection {
+  explicit Connection(Socket s) : socket(std::move(s)), deadline(socket) {}
+
+  Socket socket;
+  Deadline deadline;
   beast::flat_buffer input;
   RequestState state;
   ConversionRequest scratch;
@@ -300,7 +334,7 @@ Task<void> on_pool(Pool& pool, Work& work) {
 // POST /v1/convert: admitted or refused on its header, then the body is read
 // and goes to the handler. False when the client
 // went away and nothing is to be answered.
-Task<bool> read_and_convert(Stream& stream, RequestParser& parser, Connection& c, Pool& pool) {
+Task<bool> read_and_convert(RequestParser& parser, Connection& c, Pool& pool) {
   ConvertHead head;
   if (c.state.has_content_type) head.content_type = c.state.content_type;
   if (auto length = parser.content_length()) head.content_length = *length;
@@ -313,18 +347,14 @@ Task<bool> read_and_convert(Stream& stream, RequestParser& parser, Connection& c
   }
   if (admission.send_continue) {
     static constexpr std::string_view CONTINUE = "HTTP/1.1 100 Continue\r\n\r\n";
-    stream.expires_after(WRITE_TIMEOUT);
-    auto [ec, n] = co_await asio::async_write(stream, asio::buffer(CONTINUE), use_ec);
-    if (ec) co_return false;
+    c.deadline.expires_after(WRITE_TIMEOUT);
+    if (!co_await write_all(c.socket, c.deadline, asio::buffer(CONTINUE))) co_return false;
   }
   parser.body_limit(BODY_LIMIT);
-  stream.expires_after(BODY_TIMEOUT);
-  auto [ec, n] = co_await http::async_read(stream, c.input, parser, use_ec);
+  c.deadline.expires_after(BODY_TIMEOUT);
+  const beast::error_code ec = co_await read_request(c.socket, c.deadline, c.input, parser, true);
   if (ec == http::error::body_limit) {
     reject(c.response, 413, REJECT_TOO_LARGE);
-  } else if (ec == OUT_OF_MEMORY) {
-    std::string().swap(c.state.body);
-    reject(c.response, 503, SHORT_OF_MEMORY);
   } else if (ec) {
     if (is_quiet_end(ec)) co_return false;
     reject(c.response, 400, "Failed to buffer the request body: " + ec.message());
@@ -343,18 +373,16 @@ Task<bool> read_and_convert(Stream& stream, RequestParser& parser, Connection& c
 // answers fit in the socket's send buffer and go out in one non-blocking
 // write, with no timer to arm and no wait; the rest is written under the
 // write deadline.
-Task<bool> send_answer(Stream& stream, Connection& c, bool keep_alive) {
+Task<bool> send_answer(Connection& c, bool keep_alive) {
   c.out.clear();
   write_response(c.response, keep_alive, keep_alive && c.state.version == 10, c.out);
   c.answering = true;
   beast::error_code ec;
-  const std::size_t sent = stream.socket().write_some(asio::buffer(c.out), ec);
+  const std::size_t sent = c.socket.write_some(asio::buffer(c.out), ec);
   if (ec && ec != asio::error::would_block) co_return false;
   if (sent == c.out.size()) co_return true;
-  stream.expires_after(WRITE_TIMEOUT);
-  std::size_t n = 0;
-  std::tie(ec, n) = co_await asio::async_write(stream, asio::buffer(c.out) + sent, use_ec);
-  co_return !ec;
+  c.deadline.expires_after(WRITE_TIMEOUT);
+  co_return co_await write_all(c.socket, c.deadline, asio::buffer(c.out) + sent);
 }
 
 // Logs what ended a connection or an accept; logging may itself fail to
@@ -368,33 +396,34 @@ void log_failure(std::string_view what, const char* cause) noexcept {
 
 // One connection's requests: read a header, route, maybe read the body,
 // answer, and go round again while the client keeps the connection alive.
-Task<void> serve_requests(Stream& stream, Connection& c, ToolFilter filter, Pool& pool) {
+Task<void> serve_requests(Connection& c, ToolFilter filter, Pool& pool) {
   for (;;) {
     RequestParser parser(c.state);
     parser.header_limit(HEADER_LIMIT);
     parser.body_limit(boost::none);  // applied after the content-type check
-    stream.expires_after(HEADER_TIMEOUT);
-    auto [ec, n] = co_await http::async_read_header(stream, c.input, parser, use_ec);
+    c.deadline.expires_after(HEADER_TIMEOUT);
+    const beast::error_code ec =
+        co_await read_request(c.socket, c.deadline, c.input, parser, false);
     c.start_answer();
     if (ec) {
       // Not HTTP, a header too large or unreadable framing: answer once, close.
       if (!answers_header_error(ec, c.input)) co_return;
       c.response.status = ec == http::error::header_limit ? 431 : 400;
-      if (co_await send_answer(stream, c, false)) co_await close_gracefully(stream);
+      if (co_await send_answer(c, false)) co_await close_gracefully(c.socket, c.deadline);
       co_return;
     }
     const Routed routed = route(c.state.method, c.state.target);
     if (routed.route != Route::convert) {
       answer_from_header(routed, filter, c.response);
-    } else if (!co_await read_and_convert(stream, parser, c, pool)) {
+    } else if (!co_await read_and_convert(parser, c, pool)) {
       co_return;
     }
     c.response.head = routed.head;
     const bool keep_alive = parser.keep_alive() && parser.is_done();
-    if (!co_await send_answer(stream, c, keep_alive)) co_return;
+    if (!co_await send_answer(c, keep_alive)) co_return;
     c.release_after_request(pool);
     if (!keep_alive) {
-      co_await close_gracefully(stream);
+      co_await close_gracefully(c.socket, c.deadline);
       co_return;
     }
   }
@@ -404,11 +433,11 @@ Task<void> serve_requests(Stream& stream, Connection& c, ToolFilter filter, Pool
 // answered, a failed allocation mostly, ends this connection alone: once its
 // buffers are freed it is answered 503 if no byte of an answer has gone out
 // yet, and closed.
-Task<void> session(Stream stream, ToolFilter filter, Pool& pool) {
-  Connection c;
+Task<void> session(Socket socket, ToolFilter filter, Pool& pool) {
+  Connection c(std::move(socket));
   bool short_of_memory = false;
   try {
-    co_await serve_requests(stream, c, filter, pool);
+    co_await serve_requests(c, filter, pool);
     co_return;
   } catch (const std::bad_alloc& e) {
     short_of_memory = true;
@@ -421,7 +450,7 @@ Task<void> session(Stream stream, ToolFilter filter, Pool& pool) {
   try {
     c.start_answer();
     reject(c.response, 503, SHORT_OF_MEMORY);
-    if (co_await send_answer(stream, c, false)) co_await close_gracefully(stream);
+    if (co_await send_answer(c, false)) co_await close_gracefully(c.socket, c.deadline);
   } catch (const std::exception&) {
     // Still no memory: the connection closes unanswered.
   }
@@ -443,7 +472,7 @@ Task<void> accept_loop(Acceptor& acceptor, Contexts contexts, ToolFilter filter,
         socket.set_option(tcp::no_delay(true), ec);
         socket.non_blocking(true, ec);  // for send_answer's first write
         auto executor = socket.get_executor();
-        asio::co_spawn(executor, session(Stream(std::move(socket)), filter, pool),
+        asio::co_spawn(executor, session(std::move(socket), filter, pool),
                        [](std::exception_ptr) {});
       } else if (ec != asio::error::connection_refused && ec != asio::error::connection_aborted &&
                  ec != asio::error::connection_reset) {
@@ -477,27 +506,17 @@ void start_accepting(Acceptor& acceptor, Contexts contexts, ToolFilter filter, P
                  });
 }
 
-// An I/O thread's loop. An exception that leaves a completion handler (an
-// allocation inside a read operation, say) has destroyed that handler, and
-// with it the connection's coroutine; the thread serves the others on.
-void run_io(asio::io_context& context) {
+// A thread's loop: an I/O thread runs its io_context, a compute thread
+// joins the pool. An exception that leaves a completion handler (allocating
+// the next operation's handler, say) has destroyed that handler, and with it
+// the one connection's coroutine waiting on it; the tool calls' own
+// exceptions go back to their connections (on_pool). Either way the thread
+// serves the others on.
+template <typename Run>
+void serve_on(Run run) {
   for (;;) {
     try {
-      context.run();
-      return;
-    } catch (const std::exception& e) {
-      log_failure("connection error", e.what());
-    }
-  }
-}
-
-// A compute thread's loop. The tool calls' own exceptions go back to their
-// connections (on_pool); one from handing a result back costs that
-// connection, and the thread takes the next call.
-void run_compute(Pool& pool) {
-  for (;;) {
-    try {
-      pool.attach();
+      run();
       return;
     } catch (const std::exception& e) {
       log_failure("connection error", e.what());
@@ -534,10 +553,10 @@ void run_server(std::string host, std::uint16_t port, unsigned worker_threads, T
       guards.push_back(asio::make_work_guard(contexts.back()->get_executor()));
     }
     for (unsigned i = 0; i < worker_threads; ++i)
-      threads.emplace_back([&pool] { run_compute(pool); });
+      threads.emplace_back([&pool] { serve_on([&pool] { pool.attach(); }); });
     // The calling thread runs the first context.
     for (unsigned i = 1; i < worker_threads; ++i) {
-      threads.emplace_back([&context = *contexts[i]] { run_io(context); });
+      threads.emplace_back([&context = *contexts[i]] { serve_on([&context] { context.run(); }); });
     }
   } catch (const std::exception& e) {
     log::fatal("failed to build tokio runtime", e.what());
@@ -551,7 +570,7 @@ void run_server(std::string host, std::uint16_t port, unsigned worker_threads, T
   start_accepting(acceptor, contexts, filter, pool);
   log::event(log::Level::info, "pelloriand_server",
              fmt::format("Pelloriand API listening on http://{} (localhost only)", address));
-  run_io(*contexts[0]);
+  serve_on([&context = *contexts[0]] { context.run(); });
   log::fatal("server error", "the I/O loop ended");
 }
 
