@@ -5,10 +5,6 @@
 
 namespace pelloriand::server {
 
-namespace {
-using Timer = boost::asio::steady_timer::rebind_executor<Executor>::other;
-}  // namespace
-
 struct Deadline::Watch {
   explicit Watch(Socket& s) : timer(s.get_executor()), socket(&s) {}
 

@@ -14,6 +14,7 @@ namespace pelloriand::server {
 // the type-erased any_io_executor, which costs a conversion per operation.
 using Executor = boost::asio::io_context::executor_type;
 using Socket = boost::asio::ip::tcp::socket::rebind_executor<Executor>::other;
+using Timer = boost::asio::steady_timer::rebind_executor<Executor>::other;
 
 // Deadline
 //

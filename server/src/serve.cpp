@@ -63,7 +63,6 @@ constexpr std::size_t TRIM_AFTER = 256 * 1024;
 template <typename T>
 using Task = asio::awaitable<T, Executor>;
 using Acceptor = tcp::acceptor::rebind_executor<Executor>::other;
-using Timer = asio::steady_timer::rebind_executor<Executor>::other;
 constexpr auto use_ec = asio::as_tuple(asio::use_awaitable_t<Executor>{});
 using Pool = asio::thread_pool;
 using Contexts = std::span<const std::unique_ptr<asio::io_context>>;
@@ -157,67 +156,6 @@ bool answers_header_error(const beast::error_code& ec, const beast::flat_buffer&
   return !is_quiet_end(ec);
 }
 
-// Sends what is left, then reads and drops what the client still sends for a
-// moment, so that closing with unread input does not reset the answer away.
-Task<void> close_gracefully(Socket& socket, Deadline& deadline) {
-  beast::error_code ec;
-  socket.shutdown(tcp::socket::shutdown_send, ec);
-  std::array<char, 16384> sink;
-  deadline.expires_after(2s);
-  std::size_t drained = 0;
-  while (!ec && !deadline.expired() && drained < 8 * BODY_LIMIT) {
-    std::size_t n = 0;
-    std::tie(ec, n) = co_await socket.async_read_some(asio::buffer(sink), use_ec);
-    drained += n;
-  }
-  socket.close(ec);
-}
-
-// Feeds the parser what the connection holds, reading more until it has the
-// header (`whole` false) or the whole request. This is Beast's
-// async_read_header and async_read, with their errors, without the layers of
-// composed operations and without the round through the io_context they
-// make when the buffer already holds what is asked for, as a small
-// request's body always does once its header is read.
-Task<beast::error_code> read_request(Socket& socket, const Deadline& deadline,
-                                     beast::flat_buffer& input, RequestParser& parser, bool whole) {
-  beast::error_code ec;
-  while (!(whole ? parser.is_done() : parser.is_header_done())) {
-    if (input.size() != 0) {
-      input.consume(parser.put(input.data(), ec));
-      if (ec != http::error::need_more) {
-        if (ec) co_return ec;
-        continue;
-      }
-      ec = {};
-    }
-    if (deadline.expired()) co_return beast::error::timeout;
-    std::size_t n = 0;
-    std::tie(ec, n) =
-        co_await socket.async_read_some(input.prepare(beast::read_size(input, 65536)), use_ec);
-    input.commit(n);
-    if (ec == asio::error::eof) {
-      if (!parser.got_some()) co_return http::error::end_of_stream;
-      ec = {};
-      parser.put_eof(ec);  // a request cut short is partial_message
-      co_return ec;
-    }
-    if (ec) co_return ec;
-  }
-  co_return ec;
-}
-
-// Writes all of `bytes` before the deadline; false when that failed.
-Task<bool> write_all(Socket& socket, const Deadline& deadline, asio::const_buffer bytes) {
-  while (bytes.size() != 0) {
-    if (deadline.expired()) co_return false;
-    auto [ec, n] = co_await socket.async_write_some(bytes, use_ec);
-    if (ec) co_return false;
-    bytes += n;
-  }
-  co_return true;
-}
-
 // What one connection keeps from one request to the next.
 struct Connection {
   explicit Connection(Socket s) : socket(std::move(s)), deadline(socket) {}
@@ -267,6 +205,70 @@ struct Connection {
     input.shrink_to_fit();
   }
 };
+
+// Sends what is left, then reads and drops what the client still sends for a
+// moment, so that closing with unread input does not reset the answer away.
+Task<void> close_gracefully(Connection& c) {
+  beast::error_code ec;
+  c.socket.shutdown(tcp::socket::shutdown_send, ec);
+  std::array<char, 16384> sink;
+  c.deadline.expires_after(2s);
+  std::size_t drained = 0;
+  while (!ec && !c.deadline.expired() && drained < 8 * BODY_LIMIT) {
+    std::size_t n = 0;
+    std::tie(ec, n) = co_await c.socket.async_read_some(asio::buffer(sink), use_ec);
+    drained += n;
+  }
+  c.socket.close(ec);
+}
+
+// Feeds the parser what the connection holds, reading more until it has the
+// header (`whole` false, within the header deadline) or the whole request
+// (within the body's). This is Beast's async_read_header and async_read,
+// with their errors, without the layers of composed operations and without
+// the round through the io_context they make when the buffer already holds
+// what is asked for, as a small request's body always does once its header
+// is read.
+Task<beast::error_code> read_request(Connection& c, RequestParser& parser, bool whole) {
+  beast::flat_buffer& input = c.input;
+  c.deadline.expires_after(whole ? BODY_TIMEOUT : HEADER_TIMEOUT);
+  beast::error_code ec;
+  while (!(whole ? parser.is_done() : parser.is_header_done())) {
+    if (input.size() != 0) {
+      input.consume(parser.put(input.data(), ec));
+      if (ec != http::error::need_more) {
+        if (ec) co_return ec;
+        continue;
+      }
+      ec = {};
+    }
+    if (c.deadline.expired()) co_return beast::error::timeout;
+    std::size_t n = 0;
+    std::tie(ec, n) =
+        co_await c.socket.async_read_some(input.prepare(beast::read_size(input, 65536)), use_ec);
+    input.commit(n);
+    if (ec == asio::error::eof) {
+      if (!parser.got_some()) co_return http::error::end_of_stream;
+      ec = {};
+      parser.put_eof(ec);  // a request cut short is partial_message
+      co_return ec;
+    }
+    if (ec) co_return ec;
+  }
+  co_return ec;
+}
+
+// Writes all of `bytes` within the write deadline; false when that failed.
+Task<bool> write_all(Connection& c, asio::const_buffer bytes) {
+  c.deadline.expires_after(WRITE_TIMEOUT);
+  while (bytes.size() != 0) {
+    if (c.deadline.expired()) co_return false;
+    auto [ec, n] = co_await c.socket.async_write_some(bytes, use_ec);
+    if (ec) co_return false;
+    bytes += n;
+  }
+  co_return true;
+}
 
 // Every route but POST /v1/convert is answered from the header alone.
 void answer_from_header(const Routed& routed, ToolFilter filter, Response& response) {
@@ -347,12 +349,10 @@ Task<bool> read_and_convert(RequestParser& parser, Connection& c, Pool& pool) {
   }
   if (admission.send_continue) {
     static constexpr std::string_view CONTINUE = "HTTP/1.1 100 Continue\r\n\r\n";
-    c.deadline.expires_after(WRITE_TIMEOUT);
-    if (!co_await write_all(c.socket, c.deadline, asio::buffer(CONTINUE))) co_return false;
+    if (!co_await write_all(c, asio::buffer(CONTINUE))) co_return false;
   }
   parser.body_limit(BODY_LIMIT);
-  c.deadline.expires_after(BODY_TIMEOUT);
-  const beast::error_code ec = co_await read_request(c.socket, c.deadline, c.input, parser, true);
+  const beast::error_code ec = co_await read_request(c, parser, true);
   if (ec == http::error::body_limit) {
     reject(c.response, 413, REJECT_TOO_LARGE);
   } else if (ec) {
@@ -381,8 +381,7 @@ Task<bool> send_answer(Connection& c, bool keep_alive) {
   const std::size_t sent = c.socket.write_some(asio::buffer(c.out), ec);
   if (ec && ec != asio::error::would_block) co_return false;
   if (sent == c.out.size()) co_return true;
-  c.deadline.expires_after(WRITE_TIMEOUT);
-  co_return co_await write_all(c.socket, c.deadline, asio::buffer(c.out) + sent);
+  co_return co_await write_all(c, asio::buffer(c.out) + sent);
 }
 
 // Logs what ended a connection or an accept; logging may itself fail to
@@ -401,15 +400,13 @@ Task<void> serve_requests(Connection& c, ToolFilter filter, Pool& pool) {
     RequestParser parser(c.state);
     parser.header_limit(HEADER_LIMIT);
     parser.body_limit(boost::none);  // applied after the content-type check
-    c.deadline.expires_after(HEADER_TIMEOUT);
-    const beast::error_code ec =
-        co_await read_request(c.socket, c.deadline, c.input, parser, false);
+    const beast::error_code ec = co_await read_request(c, parser, false);
     c.start_answer();
     if (ec) {
       // Not HTTP, a header too large or unreadable framing: answer once, close.
       if (!answers_header_error(ec, c.input)) co_return;
       c.response.status = ec == http::error::header_limit ? 431 : 400;
-      if (co_await send_answer(c, false)) co_await close_gracefully(c.socket, c.deadline);
+      if (co_await send_answer(c, false)) co_await close_gracefully(c);
       co_return;
     }
     const Routed routed = route(c.state.method, c.state.target);
@@ -423,7 +420,7 @@ Task<void> serve_requests(Connection& c, ToolFilter filter, Pool& pool) {
     if (!co_await send_answer(c, keep_alive)) co_return;
     c.release_after_request(pool);
     if (!keep_alive) {
-      co_await close_gracefully(c.socket, c.deadline);
+      co_await close_gracefully(c);
       co_return;
     }
   }
@@ -450,7 +447,7 @@ Task<void> session(Socket socket, ToolFilter filter, Pool& pool) {
   try {
     c.start_answer();
     reject(c.response, 503, SHORT_OF_MEMORY);
-    if (co_await send_answer(c, false)) co_await close_gracefully(c.socket, c.deadline);
+    if (co_await send_answer(c, false)) co_await close_gracefully(c);
   } catch (const std::exception&) {
     // Still no memory: the connection closes unanswered.
   }
