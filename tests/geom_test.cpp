@@ -584,7 +584,7 @@ bool valid(const Polygons& polygons) {
 double reference_area(const std::vector<PointList>& rings, const std::vector<PointList>& pieces) {
   Geos geos;
   std::vector<Geos::Owned> parts;
-  for (const PointList& piece : pieces) parts.push_back(geos.polygon({piece}));
+  for (const PointList& piece : pieces) parts.push_back(geos.polygon(piece));
   parts.push_back(geos.own(GEOSMakeValid_r(geos.handle(), geos.polygon(rings).get())));
   const Geos::Owned all = geos.collection(GEOS_GEOMETRYCOLLECTION, std::move(parts));
   const Geos::Owned united = geos.own(GEOSUnaryUnion_r(geos.handle(), all.get()));

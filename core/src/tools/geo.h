@@ -138,6 +138,15 @@ inline constexpr std::string_view MGRS_RANGE_ERROR = "Outside the MGRS latitude 
 //   utm_zone(-77.0365, 38.8977) == 18;  utm_zone(5, 60.5) == 32;  utm_zone(180, 0) == 60
 [[nodiscard]] int utm_zone(double longitude, double latitude);
 
+// central_meridian
+//
+// The central meridian (degrees) of a zone, as an integer sum before any
+// rounding.
+//
+// Example:
+//   central_meridian(18) == -75;  central_meridian(60) == 177
+[[nodiscard]] double central_meridian(int zone);
+
 // latlon_to_utm
 //
 // Forward transverse Mercator (k0 0.9996, false easting 500 km, 10,000 km

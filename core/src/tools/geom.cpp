@@ -446,7 +446,7 @@ std::string projection_note(const std::optional<UtmZone>& zone) {
 Point utm_project(const UtmZone& zone, Point p) {
   double longitude = p.x;
   if (zone.unwrap) {
-    const double central = zone.number * 6.0 - 183.0;
+    const double central = geo::central_meridian(zone.number);
     if (longitude - central > 180) longitude -= 360;
     if (longitude - central < -180) longitude += 360;
   }

@@ -18,7 +18,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -41,6 +40,8 @@ constexpr double RADIANS_TO_DEGREES = geodesy::DEGREES_PER_RADIAN;
 constexpr double DEGREES_TO_RADIANS = geodesy::RADIANS_PER_DEGREE;
 constexpr double LOWEST_COSINE = 1e-6;
 constexpr int CIRCLE_SIDES = 32;
+constexpr std::string_view MERGE_FAILED =
+    "Buffer failed — the polygon library could not merge the pieces";
 
 // The angle of circle point i, in the order of operations that fixes its bits.
 double circle_angle(int i) {
@@ -101,6 +102,10 @@ struct Box {
     max_x = std::max(max_x, p.x);
     max_y = std::max(max_y, p.y);
   }
+  // The box widened by `margin` on every side, for the R-trees.
+  [[nodiscard]] BgBox bg(double margin = 0) const {
+    return BgBox({min_x - margin, min_y - margin}, {max_x + margin, max_y + margin});
+  }
 };
 
 // The pieces of one closed ring, in ring order: the circle at each vertex,
@@ -129,22 +134,22 @@ void ring_pieces(const PointList& ring, double r, std::vector<PointList>& out) {
   }
 }
 
-// Even-odd point location among the edges of some rings, with the edges
+// Even-odd point location among the edges of a closed ring, with the edges
 // sorted into horizontal strips so that a query reads only the edges of its
 // strip.
 class RingLocator {
  public:
-  explicit RingLocator(const std::vector<PointList>& rings) {
-    for (const PointList& ring : rings)
-      for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
-        edges_.push_back({ring[i], ring[i + 1]});
-        low_ = std::min({low_, ring[i].y, ring[i + 1].y});
-        high_ = std::max({high_, ring[i].y, ring[i + 1].y});
-      }
+  explicit RingLocator(const PointList& ring) {
+    for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
+      edges_.push_back({ring[i], ring[i + 1]});
+      low_ = std::min({low_, ring[i].y, ring[i + 1].y});
+      high_ = std::max({high_, ring[i].y, ring[i + 1].y});
+    }
     if (edges_.empty() || !(high_ > low_)) return;
     // As many strips as keep each edge in a few of them on average.
     std::size_t strips = std::max<std::size_t>(1, edges_.size() / 4);
     for (;;) {
+      count_ = strips;
       height_ = (high_ - low_) / static_cast<double>(strips);
       std::size_t total = 0;
       for (const auto& e : edges_) total += span(e).second - span(e).first + 1;
@@ -174,11 +179,7 @@ class RingLocator {
  private:
   [[nodiscard]] std::size_t strip(double y) const {
     const double t = (y - low_) / height_;
-    return std::min(static_cast<std::size_t>(std::max(t, 0.0)), strips_count() - 1);
-  }
-  [[nodiscard]] std::size_t strips_count() const {
-    return strips_.empty() ? static_cast<std::size_t>((high_ - low_) / height_ + 0.5)
-                           : strips_.size();
+    return std::min(static_cast<std::size_t>(std::max(t, 0.0)), count_ - 1);
   }
   [[nodiscard]] std::pair<std::size_t, std::size_t> span(const std::pair<Point, Point>& e) const {
     return {strip(std::min(e.first.y, e.second.y)), strip(std::max(e.first.y, e.second.y))};
@@ -189,6 +190,7 @@ class RingLocator {
   double low_ = std::numeric_limits<double>::infinity();
   double high_ = -std::numeric_limits<double>::infinity();
   double height_ = 1;
+  std::size_t count_ = 1;  // strips
 };
 
 // Leaves out the holes that change nothing: a hole whose own band fills it
@@ -200,6 +202,7 @@ class RingLocator {
 // cost nothing this way.
 void drop_filled_holes(std::vector<PointList>& rings, double r, const Geos& geos) {
   if (rings.size() < 2) return;
+  if (GEOSisSimple_r(geos.handle(), geos.linear_ring(rings[0]).get()) != 1) return;
   std::vector<std::pair<BgBox, std::size_t>> edges, holes;
   std::vector<Box> boxes(rings.size());
   for (std::size_t k = 0; k < rings.size(); ++k) {
@@ -208,24 +211,21 @@ void drop_filled_holes(std::vector<PointList>& rings, double r, const Geos& geos
       Box edge;
       edge.expand(ring[i]);
       edge.expand(ring[i + 1]);
-      edges.emplace_back(BgBox({edge.min_x, edge.min_y}, {edge.max_x, edge.max_y}), k);
+      edges.emplace_back(edge.bg(), k);
       boxes[k].expand(ring[i]);
     }
-    if (k > 0 && !ring.empty())
-      holes.emplace_back(BgBox({boxes[k].min_x, boxes[k].min_y}, {boxes[k].max_x, boxes[k].max_y}),
-                         k);
+    if (k > 0 && !ring.empty()) holes.emplace_back(boxes[k].bg(), k);
   }
-  if (GEOSisSimple_r(geos.handle(), geos.linear_ring(rings[0]).get()) != 1) return;
   using Tree = bgi::rtree<std::pair<BgBox, std::size_t>, bgi::rstar<16>>;
   const Tree edge_tree(edges);
   const Tree hole_tree(holes);
-  const RingLocator exterior({rings[0]});
+  const RingLocator exterior(rings[0]);
   std::vector<PointList> kept;
   kept.push_back(std::move(rings[0]));
   for (std::size_t k = 1; k < rings.size(); ++k) {
     const Box& b = boxes[k];
     const bool narrow = std::min(b.max_x - b.min_x, b.max_y - b.min_y) <= 2 * r * 0.995;
-    const BgBox reach({b.min_x - r, b.min_y - r}, {b.max_x + r, b.max_y + r});
+    const BgBox reach = b.bg(r);
     const auto other = [k](const std::pair<BgBox, std::size_t>& e) { return e.second != k; };
     const auto alone = [&](const Tree& tree, const BgBox& box) {
       return tree.qbegin(bgi::intersects(box) && bgi::satisfies(other)) == tree.qend();
@@ -284,14 +284,14 @@ std::vector<std::vector<PointList>> buffer_polygon(std::vector<PointList> rings,
     throw GeomError{"Radius or coordinates too large to buffer a Polygon"};
 
   Geos geos;
-  geos.failure = "Buffer failed — the polygon library could not merge the pieces";
+  geos.failure = MERGE_FAILED;
   drop_filled_holes(rings, r, geos);
   std::vector<PointList> pieces;
   for (const PointList& ring : rings) ring_pieces(ring, r, pieces);
   if (pieces.empty()) return {};
   std::vector<Geos::Owned> parts;
   parts.reserve(pieces.size() + 1);
-  for (const PointList& piece : pieces) parts.push_back(geos.polygon({piece}));
+  for (const PointList& piece : pieces) parts.push_back(geos.polygon(piece));
   // The polygon's own area, read as make-valid reads it (see intersect).
   parts.push_back(geos.own(GEOSMakeValid_r(geos.handle(), geos.polygon(rings).get())));
   const Geos::Owned all = geos.collection(GEOS_GEOMETRYCOLLECTION, std::move(parts));
@@ -391,7 +391,7 @@ std::string buffer_geometry(const FeatureList& features, const std::optional<Utm
       } catch (const std::bad_alloc&) {
         throw;
       } catch (const std::exception&) {
-        throw GeomError{"Buffer failed — the polygon library could not merge the pieces"};
+        throw GeomError{std::string(MERGE_FAILED)};
       }
       append_polygons(result, buffered, zone);
     }

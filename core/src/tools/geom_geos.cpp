@@ -12,16 +12,6 @@ namespace {
 // own sentence is shown instead.
 void ignore_message(const char* /*message*/, void* /*user*/) {}
 
-std::vector<double> interleaved(const Point* points, std::size_t count) {
-  std::vector<double> out;
-  out.reserve(2 * count);
-  for (std::size_t i = 0; i < count; ++i) {
-    out.push_back(points[i].x);
-    out.push_back(points[i].y);
-  }
-  return out;
-}
-
 }  // namespace
 
 Geos::Geos() : handle_(GEOS_init_r()) {
@@ -50,14 +40,19 @@ Geos::Owned Geos::collection(int type, std::vector<Owned> parts) const {
 }
 
 Geos::Owned Geos::linear_ring(const PointList& ring) const {
-  PointList closed = ring;
-  if (!closed.empty() &&
-      (closed.front().x != closed.back().x || closed.front().y != closed.back().y))
-    closed.push_back(closed.front());
-  while (!closed.empty() && closed.size() < 4) closed.push_back(closed.back());
-  const std::vector<double> xy = interleaved(closed.data(), closed.size());
+  std::vector<double> xy;
+  xy.reserve(2 * (ring.size() + 4));
+  const auto append = [&xy](Point p) {
+    xy.push_back(p.x);
+    xy.push_back(p.y);
+  };
+  for (const Point& p : ring) append(p);
+  if (!ring.empty()) {
+    if (ring.front().x != ring.back().x || ring.front().y != ring.back().y) append(ring.front());
+    while (xy.size() < 8) append({xy[xy.size() - 2], xy.back()});
+  }
   GEOSCoordSequence* sequence =
-      GEOSCoordSeq_copyFromBuffer_r(handle_, xy.data(), static_cast<unsigned>(closed.size()), 0, 0);
+      GEOSCoordSeq_copyFromBuffer_r(handle_, xy.data(), static_cast<unsigned>(xy.size() / 2), 0, 0);
   if (sequence == nullptr) throw GeomError{failure};
   return own(GEOSGeom_createLinearRing_r(handle_, sequence));
 }
@@ -76,12 +71,8 @@ Geos::Owned Geos::polygon(const std::vector<PointList>& rings) const {
   return own(g);
 }
 
-Geos::Owned Geos::line(const Point* points, std::size_t count) const {
-  const std::vector<double> xy = interleaved(points, count);
-  GEOSCoordSequence* sequence =
-      GEOSCoordSeq_copyFromBuffer_r(handle_, xy.data(), static_cast<unsigned>(count), 0, 0);
-  if (sequence == nullptr) throw GeomError{failure};
-  return own(GEOSGeom_createLineString_r(handle_, sequence));
+Geos::Owned Geos::polygon(const PointList& shell) const {
+  return own(GEOSGeom_createPolygon_r(handle_, linear_ring(shell).release(), nullptr, 0));
 }
 
 PointList Geos::ring_points(const GEOSGeometry* ring) const {

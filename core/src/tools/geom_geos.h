@@ -15,7 +15,7 @@ namespace pelloriand::tools::geom {
 
 // One GEOS context for the length of one operation. GEOS reports failures
 // through the context's message handler and a null (or exception) return;
-// `check` turns those into the operation's GeomError with `sentence`.
+// `own` turns a null into the operation's GeomError with `failure`.
 class Geos {
  public:
   Geos();
@@ -39,16 +39,18 @@ class Geos {
   // ring of fewer positions is padded with its last one (it has no area).
   [[nodiscard]] Owned linear_ring(const PointList& ring) const;
   [[nodiscard]] Owned polygon(const std::vector<PointList>& rings) const;
-  [[nodiscard]] Owned line(const Point* points, std::size_t count) const;
+  // A polygon of one ring and no holes.
+  [[nodiscard]] Owned polygon(const PointList& shell) const;
 
   // The polygons of a result (a Polygon, a MultiPolygon or a collection
   // holding them beside lines and points), each as rings: exterior first.
   void polygons_of(const GEOSGeometry* g, std::vector<std::vector<PointList>>& out) const;
-  [[nodiscard]] PointList ring_points(const GEOSGeometry* ring) const;
 
   std::string failure = "The polygon library could not handle this geometry";
 
  private:
+  [[nodiscard]] PointList ring_points(const GEOSGeometry* ring) const;
+
   GEOSContextHandle_t handle_;
 };
 

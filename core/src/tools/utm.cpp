@@ -38,11 +38,6 @@ constexpr double K0 = 0.9996;
 constexpr double FALSE_EASTING = 500000.0;
 constexpr double FALSE_NORTHING = 10000000.0;
 
-// Central meridian of a zone (degrees), as an integer sum before any rounding.
-double central_meridian(int zone) {
-  return static_cast<double>((static_cast<std::int64_t>(zone) - 1) * 6 - 180 + 3);
-}
-
 // Non-negative remainder, for zone numbers that callers have not range-checked.
 int positive_mod(std::int64_t value, int divisor) {
   const auto r = static_cast<int>(value % divisor);
@@ -202,6 +197,10 @@ std::optional<double> mgrs_row_northing(int zone, char row) {
   if (at == std::string_view::npos) return std::nullopt;
   const int offset = positive_mod(zone, 2) == 1 ? 5 : 0;
   return static_cast<double>((offset + static_cast<int>(at) + 15) % 20) * 100000.0;
+}
+
+double central_meridian(int zone) {
+  return static_cast<double>((static_cast<std::int64_t>(zone) - 1) * 6 - 180 + 3);
 }
 
 }  // namespace pelloriand::tools::geo
