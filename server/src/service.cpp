@@ -237,10 +237,6 @@ bool read_convert_body(std::string_view body, ConversionRequest& scratch, Respon
   return true;
 }
 
-void handle_convert(std::string_view body, ConversionRequest& scratch, Response& response) {
-  if (read_convert_body(body, scratch, response)) run_convert(scratch, response);
-}
-
 void run_convert(const ConversionRequest& scratch, Response& response) {
   const ToolOptions* options = scratch.options ? &*scratch.options : nullptr;
   auto start = std::chrono::steady_clock::now();

@@ -102,18 +102,19 @@ struct Admission {
 // Fills `response` with a plain-text rejection and logs it at TRACE.
 void reject(Response& response, int status, std::string_view body);
 
-// handle_index, handle_tools, handle_convert
+// handle_index, handle_tools
 //
-// The three handlers; they fill `response` and never fail.
+// The handlers of GET / and GET /v1/tools; they fill `response` and never
+// fail.
 void handle_index(Response& response);
 void handle_tools(Response& response, ToolFilter filter);
-void handle_convert(std::string_view body, ConversionRequest& scratch, Response& response);
 
 // read_convert_body, run_convert
 //
-// handle_convert's two halves, so that the tool can run on another thread:
+// POST /v1/convert's two halves, so that the tool can run on another thread:
 // read_convert_body reads `body` into `scratch`, or fills `response` with the
 // rejection and returns false; run_convert runs the tool `scratch` names.
+// A tool that throws still gets an answer.
 [[nodiscard]] bool read_convert_body(std::string_view body, ConversionRequest& scratch,
                                      Response& response);
 void run_convert(const ConversionRequest& scratch, Response& response);

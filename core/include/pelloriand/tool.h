@@ -71,14 +71,12 @@ struct ToolEntry {
 //
 // Example:
 //   TOOL_TABLE[0].id == "math";  TOOL_TABLE[5].label == "Number base"
-namespace detail {
-#define PELLORIAND_TOOL_ROW(kind, id, label, entry, file) id,
-inline constexpr std::string_view TOOL_IDS[] = {
+// Each row adds one.
+#define PELLORIAND_TOOL_ROW(kind, id, label, entry, file) +1
+inline constexpr std::size_t TOOL_COUNT = 0
 #include "pelloriand/tool_rows.def"
-};
+    ;
 #undef PELLORIAND_TOOL_ROW
-}  // namespace detail
-inline constexpr std::size_t TOOL_COUNT = std::size(detail::TOOL_IDS);
 extern const std::array<ToolEntry, TOOL_COUNT> TOOL_TABLE;
 
 // find_tool
